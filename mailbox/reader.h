@@ -1,0 +1,31 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+enum class MailboxLayout { MBOX, FOX };
+enum class SeparatorPolicy { PLAIN = 1, LENIENT = 2, STRICT = 3 };
+
+struct HeaderBlock {
+    std::string text;            // the lines, each with its LF
+    int line_count = 1;
+    std::size_t first_colon = 0; // field colon of the first line, 0 if none
+    int seen = 0;                // 1: a "date" line, 2: a "from" line
+};
+
+// One mailbox is open at a time; the reader's state exists once.
+bool open_mailbox(const std::string& path);  // false: cannot open, or locked by another process
+void close_mailbox();
+// The next line, line ends normalised to one LF; valid until the next call. false at the end.
+bool read_line(std::string_view& line);
+bool mailbox_read_error();                   // the last end was a read error, not the end of file
+std::uint64_t mailbox_position();            // offset of the next byte read_line hands out
+std::uint64_t last_line_length();            // raw bytes of the last line, its line end included
+
+bool from_line(std::string_view line);
+bool fox_line(std::string_view line);
+std::optional<MailboxLayout> detect_layout(std::string_view first_line);
+HeaderBlock read_header();
+bool header_is_valid(const HeaderBlock& block);

@@ -1,0 +1,15 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "mailbox/split_result.h"
+#include "message/header_fields.h"
+
+SplitResult write_message(const MessageInfo& info, const std::string& directory);
+// Writes the line held back and holds `line`; at the end (`end`) writes the last line.
+// Returns the bytes expected on disk for what this call wrote.
+std::uint64_t write_line(std::FILE* out, std::string_view line, bool end = false);
+void reset_held_line();
+std::uint64_t fat_entries_needed(const std::string& directory, const std::string& file_name);

@@ -1,0 +1,73 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "message/dates.h"
+
+enum class PathKind { WILDCARD = -1, MISSING = 0, FILE = 1, DIRECTORY = 2 };
+
+struct DirEntry {
+    std::string name;        // long name, no directory part
+    std::string attributes;  // subset of "rhsdav", in that order
+    std::uint64_t size = 0;
+    int year = 1980, month = 1, day = 1, hour = 0, minute = 0, second = 0;  // local, DOS resolution
+};
+
+struct FileTime {
+    std::uint32_t low = 0;
+    std::uint32_t high = 0;
+};
+
+struct VolumeInfo {
+    std::string file_system_name;  // "FAT", "FAT32", "NTFS", ...; may be empty
+    std::uint32_t max_component_length = 0;
+};
+
+struct DiskSpace {
+    std::int64_t available = -1;  // to the calling user
+    std::int64_t total = -1;
+    std::int64_t free = -1;
+};
+
+using DirListing = std::optional<std::vector<DirEntry>>;  // nullopt: not found
+
+//--- separators: "\" on Windows, "/" on POSIX
+extern const char path_separator;
+
+//--- paths; the input back unchanged on failure
+std::string full_path(const std::string& path);
+std::string long_path(const std::string& path);
+std::string temp_dir();                           // ends in the separator; empty on failure
+std::string program_path();                       // our own executable
+std::size_t last_separator(const std::string& path);  // count up to and including it; 0 if none
+std::string dir_part(const std::string& path);
+std::string name_part(const std::string& path);
+
+//--- volumes
+VolumeInfo volume_info(const std::string& path);
+DiskSpace disk_free(const std::string& path);     // all -1 on failure
+std::uint64_t count_dir_slots(const std::string& pattern);  // 0 if nothing matches
+
+//--- directories
+DirListing list_dir(const std::string& path);     // ends the program on paths over 255 chars
+DirListing dir_entries(const std::string& path);
+PathKind path_kind(const std::string& path);
+int make_dirs(const std::string& path);           // 0 if the directory exists at the end, else -1
+int create_dir(const std::string& path);          // 0 / -1
+int delete_file(const std::string& path);         // 0 / -1
+
+//--- file times; only the last-write time is changed by set_modified_time
+FileTime local_to_utc(FileTime local);
+FileTime date_to_file_time(const DateTime& local);
+int set_file_times(const std::string& path, const FileTime* creation, const FileTime* access,
+                   const FileTime* write);        // 0 / -1
+int set_modified_time(const std::string& path, const DateTime& local);  // 0 / -1
+
+//--- open files; plain reading and writing go through <cstdio>
+std::FILE* open_file(const std::string& path, const char* mode);  // nullptr on failure
+std::uint64_t file_position(std::FILE* file);
+bool lock_whole_file(std::FILE* file);            // false if another process holds a lock
+void unlock_whole_file(std::FILE* file);
