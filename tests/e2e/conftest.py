@@ -1,0 +1,519 @@
+"""End-to-end harness: runs the POSIX build and parcelo.exe under Wine the same way.
+
+Fixtures:
+  parcelo     one runner per build (ids "native" and "wine")
+  both        both runners in one test, for comparing their output trees
+Markers:
+  native_only / wine_only   keep only that build's variant of a test
+Environment:
+  PARCELO_NATIVE, PARCELO_EXE, PARCELO_WINTEST   binaries to use instead of build/...
+  PARCELO_KINDS   "native", "wine" or "native,wine" (default): which builds to test
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path, PureWindowsPath
+
+import pytest
+
+REPO = Path(__file__).resolve().parents[2]
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+KINDS = ("native", "wine")
+LOG_NAME = "parcelo.log"
+CRASH_NAME = "ex.err"
+
+
+def _binary(variable, default):
+    value = os.environ.get(variable)
+    return Path(value).resolve() if value else REPO / default
+
+
+NATIVE_BINARY = _binary("PARCELO_NATIVE", "build/native/parcelo")
+EXE_BINARY = _binary("PARCELO_EXE", "build/windows/parcelo.exe")
+WINTEST_BINARY = _binary("PARCELO_WINTEST", "build/windows/wintest.exe")
+
+
+def _selected_kinds():
+    text = os.environ.get("PARCELO_KINDS", ",".join(KINDS))
+    return [k for k in KINDS if k in {part.strip() for part in text.split(",")}]
+
+
+# ---------------------------------------------------------------- test selection
+
+def pytest_generate_tests(metafunc):
+    if "parcelo" in metafunc.fixturenames:
+        kinds = _selected_kinds()
+        metafunc.parametrize("parcelo", kinds, ids=kinds, indirect=True)
+
+
+def pytest_collection_modifyitems(config, items):
+    kept, dropped = [], []
+    for item in items:
+        kind = getattr(getattr(item, "callspec", None), "params", {}).get("parcelo")
+        wrong = (kind == "wine" and item.get_closest_marker("native_only")) or (
+            kind == "native" and item.get_closest_marker("wine_only"))
+        (dropped if wrong else kept).append(item)
+    if dropped:
+        config.hook.pytest_deselected(items=dropped)
+        items[:] = kept
+
+
+# ---------------------------------------------------------------- output trees
+
+def tree_snapshot(root):
+    """relpath -> (bytes, mtime in ns) for files, relpath + "/" -> None for directories.
+
+    Both builds write names as UTF-8 on disk (the POSIX layer converts, Wine maps
+    through Unicode), so the raw names compare directly; undecodable bytes survive
+    as surrogate escapes.
+    """
+    root = Path(root)
+    snapshot = {}
+    for dirpath, dirnames, filenames in os.walk(root):
+        rel_dir = Path(dirpath).relative_to(root)
+        for name in dirnames:
+            snapshot[(rel_dir / name).as_posix() + "/"] = None
+        for name in filenames:
+            full = Path(dirpath) / name
+            snapshot[(rel_dir / name).as_posix()] = (full.read_bytes(), full.stat().st_mtime_ns)
+    return snapshot
+
+
+def compare_trees(first, second, first_name="first", second_name="second"):
+    """Differences between two snapshots (names, bytes, mtimes) as readable lines."""
+    lines = []
+    for rel in sorted(set(first) | set(second)):
+        if rel not in second:
+            lines.append(f"only in {first_name}: {rel!r}")
+        elif rel not in first:
+            lines.append(f"only in {second_name}: {rel!r}")
+        elif first[rel] is None or second[rel] is None:
+            if (first[rel] is None) != (second[rel] is None):
+                lines.append(f"file in one, directory in the other: {rel!r}")
+        else:
+            (data_a, time_a), (data_b, time_b) = first[rel], second[rel]
+            if data_a != data_b:
+                lines.append(f"bytes differ: {rel!r} ({len(data_a)} vs {len(data_b)} bytes)")
+            if time_a != time_b:
+                lines.append(f"mtime differs: {rel!r} ({time_a} vs {time_b} ns)")
+    return lines
+
+
+def assert_same_trees(first, second, first_name="first", second_name="second"):
+    lines = compare_trees(first, second, first_name, second_name)
+    assert not lines, "output trees differ:\n" + "\n".join(lines)
+
+
+# ---------------------------------------------------------------- wintest output
+
+class Control:
+    def __init__(self, cls, text, rect, style):
+        self.cls, self.text, self.rect, self.style = cls, text, rect, style
+
+    def __repr__(self):
+        return f"Control({self.cls!r}, {self.text!r}, {self.rect}, {self.style:#010x})"
+
+
+class Window(Control):
+    def __init__(self, caption, cls, rect, style, exstyle):
+        super().__init__(cls, caption, rect, style)
+        self.caption, self.exstyle = caption, exstyle
+        self.client = None
+        self.controls = []
+
+    def control(self, cls=None, text=None):
+        """The first control of that class and/or text (classes compared ignoring case)."""
+        for control in self.controls:
+            if (cls is None or control.cls.lower() == cls.lower()) and \
+                    (text is None or control.text == text):
+                return control
+        return None
+
+
+def _fields(line):
+    """Splits a wintest line at unescaped "|" and undoes its escapes."""
+    fields, current, chars = [], [], iter(line)
+    plain = {"n": "\n", "r": "\r", "t": "\t", "|": "|", "\\": "\\"}
+    for c in chars:
+        if c == "\\":
+            escaped = next(chars, "")
+            current.append(plain.get(escaped, "\\" + escaped))
+        elif c == "|":
+            fields.append("".join(current))
+            current = []
+        else:
+            current.append(c)
+    fields.append("".join(current))
+    return fields
+
+
+def _numbers(text):
+    return tuple(int(n) for n in text.split(","))
+
+
+def parse_windows(output):
+    """The windows that "wintest wait" (or "list") printed, with their controls.
+    Accepts the CompletedProcess or its stdout (cp1252 bytes or text)."""
+    if isinstance(output, subprocess.CompletedProcess):
+        output = output.stdout
+    if isinstance(output, bytes):
+        output = output.decode("cp1252", "replace")
+    windows = []
+    for line in output.splitlines():
+        fields = _fields(line)
+        if fields[0] == "window" and len(fields) == 6:
+            windows.append(Window(fields[1], fields[2], _numbers(fields[3]),
+                                  int(fields[4], 16), int(fields[5], 16)))
+        elif fields[0] == "client" and len(fields) == 2 and windows:
+            windows[-1].client = _numbers(fields[1])
+        elif len(fields) == 4 and windows:
+            windows[-1].controls.append(
+                Control(fields[0], fields[1], _numbers(fields[2]), int(fields[3], 16)))
+    return windows
+
+
+# ---------------------------------------------------------------- processes
+
+def _kill_group(process):
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except (ProcessLookupError, PermissionError):
+        pass
+    try:
+        process.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        pass
+
+
+def _run_to_files(command, env, cwd, timeout, input_bytes, what):
+    """Runs with output to files, not pipes: Wine's helper processes may keep a
+    pipe open long after the program has ended. On timeout the whole process
+    group dies (with it the windows) and the test fails with what was captured."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        stdin = subprocess.PIPE if input_bytes is not None else subprocess.DEVNULL
+        process = subprocess.Popen(command, stdin=stdin, stdout=out, stderr=err,
+                                   env=env, cwd=cwd, start_new_session=True)
+        if input_bytes is not None:
+            try:
+                process.stdin.write(input_bytes)
+                process.stdin.close()
+            except BrokenPipeError:
+                pass
+        try:
+            process.wait(timeout=timeout)
+            timed_out = False
+        except subprocess.TimeoutExpired:
+            _kill_group(process)
+            timed_out = True
+        out.seek(0)
+        err.seek(0)
+        stdout, stderr = out.read(), err.read()
+    if timed_out:
+        pytest.fail(f"{what} did not end within {timeout} s: {command!r}\n"
+                    f"stdout: {stdout!r}\nstderr: {stderr!r}", pytrace=False)
+    return subprocess.CompletedProcess(command, process.returncode, stdout, stderr)
+
+
+def _clean_env():
+    env = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
+    # A UTF-8 locale: under plain "C" Wine cannot map any non-ASCII file name or
+    # argument; with it the ANSI code page stays 1252 and buttons read "&Yes"/"&No".
+    env["LANG"] = "C.UTF-8"
+    return env
+
+
+# ---------------------------------------------------------------- the Wine session
+
+def _free_display():
+    for number in range(90, 200):
+        if not Path(f"/tmp/.X{number}-lock").exists() and \
+                not Path(f"/tmp/.X11-unix/X{number}").exists():
+            return number
+    return None
+
+
+class WineSession:
+    """One temporary prefix for the whole pytest session, with a persistent server."""
+
+    def __init__(self):
+        self.xvfb = None
+        self.prefix = None
+        self.temp_dir = None
+        self.env = None
+        self.skip_reason = None
+
+    def start(self):
+        if not Path(WINE).exists():
+            self.skip_reason = f"Wine is not installed ({WINE} missing)"
+            return
+        display = os.environ.get("DISPLAY")
+        if not display:
+            display = self._start_xvfb()
+            if not display:
+                return
+        self.prefix = Path(tempfile.mkdtemp(prefix="parcelo-wine-"))
+        env = _clean_env()
+        env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all", DISPLAY=display,
+                   WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env = env
+        # A persistent server keeps Wine's own services running between programs,
+        # which makes every later start take a fraction of a second.
+        subprocess.run([WINESERVER, "-p"], env=env, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        boot = self._quiet([WINE, "wineboot", "-i"], timeout=180)
+        if boot != 0:
+            self.skip_reason = f"wineboot -i failed with {boot} in {self.prefix}"
+            return
+        # A real crash must end the process, not open the debugger's dialog.
+        self._quiet([WINE, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v",
+                     "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f"], timeout=60)
+        self._quiet([WINE, "reg", "delete",
+                     r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug",
+                     "/v", "Debugger", "/f"], timeout=60)
+        self.temp_dir = self._find_temp_dir()
+        if self.temp_dir is None:
+            self.skip_reason = "could not find the temporary directory of the Wine prefix"
+
+    def _start_xvfb(self):
+        xvfb = shutil.which("Xvfb")
+        number = _free_display()
+        if not xvfb or number is None:
+            self.skip_reason = "no DISPLAY and no Xvfb to start (run pytest under xvfb-run -a)"
+            return None
+        self.xvfb = subprocess.Popen([xvfb, f":{number}", "-screen", "0", "1280x1024x24",
+                                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL, start_new_session=True)
+        socket = Path(f"/tmp/.X11-unix/X{number}")
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            if socket.exists():
+                return f":{number}"
+            if self.xvfb.poll() is not None:
+                break
+            time.sleep(0.1)
+        self.skip_reason = f"Xvfb did not come up on display :{number}"
+        return None
+
+    def _quiet(self, command, timeout):
+        try:
+            return subprocess.run(command, env=self.env, timeout=timeout,
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL).returncode
+        except subprocess.TimeoutExpired:
+            return -1
+
+    def _output(self, command):
+        result = _run_to_files(command, self.env, None, 60, None, "wine helper")
+        return result.stdout.decode("utf-8", "replace").strip()
+
+    def _find_temp_dir(self):
+        # GetTempPathA tries TMP, then TEMP, then the profile folder.
+        for name in ("TMP", "TEMP", "USERPROFILE"):
+            value = self._output([WINE, "cmd", "/c", f"echo %{name}%"])
+            if value and value != f"%{name}%":
+                unix = self._output([WINE, "winepath", "-u", value])
+                if unix:
+                    path = Path(unix).resolve()
+                    path.mkdir(parents=True, exist_ok=True)
+                    return path
+        return None
+
+    def stop(self):
+        if self.env is not None:
+            subprocess.run([WINESERVER, "-k"], env=self.env, timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                subprocess.run([WINESERVER, "-w"], env=self.env, timeout=30)
+            except subprocess.TimeoutExpired:
+                pass
+        if self.prefix is not None:
+            shutil.rmtree(self.prefix, ignore_errors=True)
+        if self.xvfb is not None:
+            _kill_group(self.xvfb)
+
+
+@pytest.fixture(scope="session")
+def wine_session():
+    session = WineSession()
+    session.start()
+    yield session
+    session.stop()
+
+
+# ---------------------------------------------------------------- the runner
+
+class Parcelo:
+    """One build of the program, copied into a folder of its own per test so that
+    a test may put a parcelo.ini next to it."""
+
+    def __init__(self, kind, work_dir, wine=None):
+        self.kind = kind
+        self.work_dir = Path(work_dir)
+        self.program_dir = self.work_dir / f"program-{kind}"
+        self.program_dir.mkdir(parents=True, exist_ok=True)
+        self._wine = wine
+        self._started = []
+        source = NATIVE_BINARY if kind == "native" else EXE_BINARY
+        self.exe = self.program_dir / source.name
+        try:
+            os.link(source, self.exe)
+        except OSError:
+            shutil.copy2(source, self.exe)
+        if kind == "native":
+            self.temp_dir = self.work_dir / "tmp-native"
+            self.temp_dir.mkdir(exist_ok=True)
+            self.env = _clean_env()
+            self.env["TMPDIR"] = str(self.temp_dir)
+        else:
+            self.temp_dir = wine.temp_dir
+            self.env = dict(wine.env)
+            # The prefix and its temporary folder are shared by the session.
+            for name in (LOG_NAME, CRASH_NAME):
+                (self.temp_dir / name).unlink(missing_ok=True)
+
+    @property
+    def settings_path(self):
+        return self.program_dir / "parcelo.ini"
+
+    @property
+    def log_path(self):
+        return self.temp_dir / LOG_NAME
+
+    @property
+    def crash_path(self):
+        return self.temp_dir / CRASH_NAME
+
+    def path(self, local_path):
+        text = os.fspath(local_path)
+        if self.kind == "native":
+            return text
+        trailing = text.endswith("/")
+        text = os.path.abspath(text)
+        windows = "Z:" + text.replace("/", "\\")
+        if trailing and not windows.endswith("\\"):
+            windows += "\\"
+        return windows
+
+    def local_path(self, program_path):
+        """The inverse of path(): a path the program printed, as a local path."""
+        if self.kind == "native":
+            return Path(program_path)
+        windows = PureWindowsPath(program_path)
+        if windows.drive.upper() != "Z:":
+            raise ValueError(f"not on drive Z: {program_path!r}")
+        return Path("/", *windows.parts[1:])
+
+    def command(self, args):
+        args = [os.fspath(a) for a in args]
+        return ([str(self.exe)] if self.kind == "native" else [WINE, str(self.exe)]) + args
+
+    def _env(self, env):
+        merged = dict(self.env)
+        if env:
+            merged.update(env)
+        return merged
+
+    def run(self, args, timeout=60, env=None, cwd=None, input=None):
+        """Runs to the end; returncode is the exit code, stdout/stderr are bytes."""
+        return _run_to_files(self.command(args), self._env(env), cwd, timeout, input,
+                             f"parcelo ({self.kind})")
+
+    def start(self, args, env=None, cwd=None, **popen_args):
+        """Starts without waiting; the process is killed at the end of the test."""
+        popen_args.setdefault("stdin", subprocess.PIPE)
+        popen_args.setdefault("stdout", subprocess.PIPE)
+        popen_args.setdefault("stderr", subprocess.PIPE)
+        process = subprocess.Popen(self.command(args), env=self._env(env), cwd=cwd,
+                                   start_new_session=True, **popen_args)
+        self._started.append(process)
+        return process
+
+    def log_text(self):
+        if not self.log_path.exists():
+            return ""
+        return self.log_path.read_bytes().decode("cp1252" if self.kind == "wine" else "utf-8")
+
+    def clear_log(self):
+        self.log_path.unlink(missing_ok=True)
+
+    def wintest(self, *args, timeout=30):
+        if self.kind != "wine":
+            raise RuntimeError("wintest runs only under Wine")
+        if not WINTEST_BINARY.exists():
+            pytest.skip(f"wintest.exe is not built ({WINTEST_BINARY})")
+        command = [WINE, str(WINTEST_BINARY)] + [os.fspath(a) for a in args]
+        # wintest's own timeouts are shorter; this one only guards the suite.
+        return _run_to_files(command, self.env, None, timeout + 30, None, "wintest")
+
+    def finish(self):
+        for process in self._started:
+            if process.poll() is None:
+                _kill_group(process)
+            for stream in (process.stdin, process.stdout, process.stderr):
+                if stream:
+                    stream.close()
+
+
+def _make_runner(kind, tmp_path, request):
+    binary = NATIVE_BINARY if kind == "native" else EXE_BINARY
+    if not binary.exists():
+        pytest.skip(f"{binary} is not built")
+    wine = None
+    if kind == "wine":
+        wine = request.getfixturevalue("wine_session")
+        if wine.skip_reason:
+            pytest.skip(wine.skip_reason)
+    return Parcelo(kind, tmp_path, wine)
+
+
+@pytest.fixture
+def parcelo(request, tmp_path):
+    runner = _make_runner(request.param, tmp_path, request)
+    yield runner
+    runner.finish()
+
+
+class Both:
+    """Both builds in one test; run_each gives each its own output folder."""
+
+    def __init__(self, native, wine, work_dir):
+        self.native = native
+        self.wine = wine
+        self.work_dir = work_dir
+
+    def run_each(self, make_args, timeout=60, env=None):
+        """make_args(runner, out_dir) -> args. Returns {kind: (result, snapshot)}."""
+        results = {}
+        for runner in (self.native, self.wine):
+            out_dir = self.work_dir / f"out-{runner.kind}"
+            out_dir.mkdir(exist_ok=True)
+            result = runner.run(make_args(runner, out_dir), timeout=timeout, env=env)
+            results[runner.kind] = (result, tree_snapshot(out_dir))
+        return results
+
+    def assert_same_output(self, make_args, timeout=60, env=None):
+        """Runs both, checks equal exit codes and equal trees; returns the results."""
+        results = self.run_each(make_args, timeout, env)
+        (native_result, native_tree), (wine_result, wine_tree) = \
+            results["native"], results["wine"]
+        assert native_result.returncode == wine_result.returncode, \
+            f"exit codes differ: native {native_result.returncode}, wine {wine_result.returncode}"
+        assert_same_trees(native_tree, wine_tree, "native", "wine")
+        return results
+
+
+@pytest.fixture
+def both(request, tmp_path):
+    kinds = _selected_kinds()
+    if len(kinds) != 2:
+        pytest.skip("comparing builds needs both (PARCELO_KINDS)")
+    native = _make_runner("native", tmp_path, request)
+    wine = _make_runner("wine", tmp_path, request)
+    yield Both(native, wine, tmp_path)
+    native.finish()
+    wine.finish()
