@@ -2,6 +2,8 @@
 #include <string>
 
 // The program's texts (cp1252 after compilation).
+inline constexpr const char* PROGRAM_NAME = "parcelo";
+inline constexpr const char* VERSION_LINE = "parcelo 0.68";
 inline constexpr const char* ABORT_SUFFIX = "\nProgramm abgebrochen.";
 inline constexpr const char* QUESTION_SUFFIX = "\n\nMöchten Sie fortfahren?";
 inline constexpr const char* MSG_INVALID_DATE = "Ungültiges Datum '%s'.";
@@ -21,9 +23,28 @@ inline constexpr const char* MSG_SYNTAX_ERROR = "Syntaxfehler beim Aufruf des Pr
 inline constexpr const char* MSG_USER_CANCELLED = "Abbruch durch den Benutzer.";
 inline constexpr const char* MSG_ERROR_COUNT = "%d Fehler%s.";
 inline constexpr const char* MSG_CONFIRM_CANCEL = "Möchten Sie das Programm wirklich abbrechen?";
+inline constexpr const char* MSG_CRASH_FILE = "Fehler beim Verarbeiten der Datei '%s'";
 
-// "%s" (or "%d") replaced by the argument; texts may hold any byte, so no printf.
+// Settings-file errors, each shown inside the frame below.
+inline constexpr const char* MSG_SETTINGS_FRAME = "Fehler in der Datei '%s':\n";
+inline constexpr const char* MSG_NO_SECTION = "Keinen Abschnitt gefunden.";
+inline constexpr const char* MSG_INVALID_SECTION = "Ungültiger Abschnitt in Zeile %d.";
+inline constexpr const char* MSG_DUPLICATE_NAME = "Doppelter Name in Zeile %d.";
+inline constexpr const char* MSG_UNKNOWN_SECTION = "Unbekannter Abschnitt '%s'.";
+inline constexpr const char* MSG_UNKNOWN_KEY = "Unbekannter Schlüssel '%s'.";
+inline constexpr const char* MSG_PREFIX_COMMA =
+    "Ein Präfix mit einem Komma muss in Anführungszeichen eingeschlossen sein.";
+inline constexpr const char* MSG_CONTRADICTION = "Widerspruch ob '%s' ersetzt werden soll oder nicht.";
+inline constexpr const char* MSG_NAME_BUDGET =
+    "Die Erweiterung ist zu lang oder der Wert von 'MaxFilenameLength' ist zu klein.";
+
+// The first "%s" (or "%d") replaced by the argument; texts may hold any byte, so no printf.
 std::string format_text(const char* format, const std::string& argument);
+std::string with_abort_suffix(const std::string& text);  // text + ABORT_SUFFIX
+
+// The texts the crash handler needs, renewed whenever the current file or the log changes.
+void update_crash_texts();
+std::string crash_block();  // the block appended to the crash report
 
 [[noreturn]] void abort_with_message(const std::string& text, int exit_code);
 bool ask_continue(const std::string& text);  // true: continue, false: stop

@@ -24,6 +24,7 @@ struct Options {
 extern Options options;
 
 // args[0] is the program; args[1], args[2] the positional paths; switches from args[3] on.
+// Missing positional paths also set syntax_error. Ends the process on a bad date or Message-ID.
 void parse_options(const std::vector<std::string>& args);
 [[noreturn]] void show_usage();
 std::string usage_text();

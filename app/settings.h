@@ -1,5 +1,7 @@
 #pragma once
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct Settings {
@@ -16,3 +18,26 @@ extern Settings settings;
 
 void load_settings(const std::string& path);  // may end the program (exit code 3)
 std::string settings_path();                   // next to the program file
+
+//--- the file as read, before its meaning is applied
+struct SettingsEntry {
+    std::string key;  // as written; empty for comments and lines without "="
+    std::string value;
+};
+struct SettingsSection {
+    std::string name;  // as written; empty for the lines before the first header
+    std::vector<SettingsEntry> entries;
+};
+enum class SettingsStatus { PARSED, FILE_MISSING, NO_SECTION, INVALID_SECTION, DUPLICATE_NAME };
+struct SettingsFile {
+    SettingsStatus status = SettingsStatus::PARSED;
+    int line = 0;  // of INVALID_SECTION and DUPLICATE_NAME, counted from 1
+    std::vector<SettingsSection> sections;
+};
+
+SettingsFile read_settings_file(const std::string& path);  // FILE_MISSING when it cannot be opened
+SettingsFile parse_settings_text(std::string_view text);
+// Applies a parsed file to `settings`; the error text (without the frame) on failure.
+std::optional<std::string> apply_settings(const SettingsFile& file);
+std::optional<std::string> check_name_budget();  // sets name_budget; the error text when below 3
+std::string settings_error_text(const std::string& path, const std::string& error);  // in the frame

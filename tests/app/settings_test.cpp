@@ -1,0 +1,239 @@
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/app/app_test_support.h"
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { reset_app_state(); }
+    void TearDown() override { reset_app_state(); }
+
+    // The error text of applying `text`, or "" when it applied cleanly.
+    static std::string apply(std::string_view text) {
+        return apply_settings(parse_settings_text(text)).value_or("");
+    }
+};
+
+//--- reading
+
+TEST_F(SettingsTest, SectionsAndEntriesAsWritten) {
+    const SettingsFile file = parse_settings_text(
+        "top line\n"
+        "\n"
+        "[MailFiles] trailing text\n"
+        "; a comment\n"
+        "  FileExtension \t=  txt \r\n"
+        "no equals sign\n"
+        "[other]\n");
+    ASSERT_EQ(SettingsStatus::PARSED, file.status);
+    ASSERT_EQ(3u, file.sections.size());
+    EXPECT_EQ("", file.sections[0].name);
+    ASSERT_EQ(1u, file.sections[0].entries.size());
+    EXPECT_EQ("top line", file.sections[0].entries[0].value);
+    EXPECT_EQ("MailFiles", file.sections[1].name);
+    ASSERT_EQ(3u, file.sections[1].entries.size());
+    EXPECT_EQ("", file.sections[1].entries[0].key);
+    EXPECT_EQ("; a comment", file.sections[1].entries[0].value);
+    EXPECT_EQ("FileExtension", file.sections[1].entries[1].key);
+    EXPECT_EQ("txt", file.sections[1].entries[1].value);
+    EXPECT_EQ("", file.sections[1].entries[2].key);
+    EXPECT_EQ("no equals sign", file.sections[1].entries[2].value);
+    EXPECT_EQ("other", file.sections[2].name);
+    EXPECT_TRUE(file.sections[2].entries.empty());
+}
+
+TEST_F(SettingsTest, NoSection) {
+    EXPECT_EQ(SettingsStatus::NO_SECTION, parse_settings_text("").status);
+    EXPECT_EQ(SettingsStatus::NO_SECTION, parse_settings_text("; only a comment\n\n").status);
+    EXPECT_EQ(SettingsStatus::NO_SECTION, parse_settings_text("fileextension=txt").status);
+}
+
+TEST_F(SettingsTest, LineNumbersCountBlankAndCommentLines) {
+    SettingsFile file = parse_settings_text("; c\n\n[mailfiles]\n\n[mailfiles\n");
+    EXPECT_EQ(SettingsStatus::INVALID_SECTION, file.status);
+    EXPECT_EQ(5, file.line);
+    file = parse_settings_text("\r\n\r\n[]\r\n");
+    EXPECT_EQ(SettingsStatus::INVALID_SECTION, file.status);
+    EXPECT_EQ(3, file.line);
+}
+
+TEST_F(SettingsTest, DuplicatesIgnoreCase) {
+    SettingsFile file = parse_settings_text("[mailfiles]\nFileExtension=a\n; x\nfileextension=b\n");
+    EXPECT_EQ(SettingsStatus::DUPLICATE_NAME, file.status);
+    EXPECT_EQ(4, file.line);
+    file = parse_settings_text("[MailFiles]\n[mailFILES]\n");
+    EXPECT_EQ(SettingsStatus::DUPLICATE_NAME, file.status);
+    EXPECT_EQ(2, file.line);
+    // the same key in another section is no duplicate
+    EXPECT_EQ(SettingsStatus::PARSED, parse_settings_text("[a]\nk=1\n[b]\nk=2\n").status);
+}
+
+TEST_F(SettingsTest, EmptyKeyWithEqualsCollidesWithAComment) {
+    const SettingsFile file = parse_settings_text("[mailfiles]\n; note\n= value\n");
+    EXPECT_EQ(SettingsStatus::DUPLICATE_NAME, file.status);
+    EXPECT_EQ(3, file.line);
+}
+
+TEST_F(SettingsTest, SectionNamesAreNotTrimmed) {
+    EXPECT_EQ("Unbekannter Abschnitt ' mailfiles '.", apply("[ mailfiles ]\n"));
+    EXPECT_EQ("", apply("[mailfiles] extra\nfileextension=msg\n"));
+    EXPECT_EQ(".msg", settings.file_extension);
+}
+
+TEST_F(SettingsTest, ByteOrderMarkIsSkipped) {
+    EXPECT_EQ("", apply("\xEF\xBB\xBF[mailfiles]\nfileextension=txt\n"));
+    EXPECT_EQ(".txt", settings.file_extension);
+}
+
+TEST_F(SettingsTest, MissingFileChangesNothing) {
+    ScratchDir scratch{"settings-missing"};
+    const SettingsFile file = read_settings_file(scratch.file("parcelo.ini"));
+    EXPECT_EQ(SettingsStatus::FILE_MISSING, file.status);
+    EXPECT_EQ("", apply_settings(file).value_or(""));
+    EXPECT_EQ(".eml", settings.file_extension);
+    EXPECT_EQ(7u, settings.prefixes_to_remove.size());
+}
+
+TEST_F(SettingsTest, ReadsTheFile) {
+    ScratchDir scratch{"settings-read"};
+    write_file(scratch.file("parcelo.ini"), "[MailFiles]\r\nFileExtension = txt\r\n");
+    const SettingsFile file = read_settings_file(scratch.file("parcelo.ini"));
+    ASSERT_EQ(SettingsStatus::PARSED, file.status);
+    EXPECT_EQ("", apply_settings(file).value_or(""));
+    EXPECT_EQ(".txt", settings.file_extension);
+}
+
+//--- applying
+
+TEST_F(SettingsTest, ErrorTexts) {
+    EXPECT_EQ("Keinen Abschnitt gefunden.", apply("; nothing\n"));
+    EXPECT_EQ("Ung\xFCltiger Abschnitt in Zeile 2.", apply("\n[x\n"));
+    EXPECT_EQ("Doppelter Name in Zeile 3.", apply("[a]\n[b]\n[A]\n"));
+    EXPECT_EQ("Unbekannter Abschnitt 'Extra'.", apply("[mailfiles]\n[Extra]\n"));
+    EXPECT_EQ("Unbekannter Schl\xFCssel 'Colour'.", apply("[mailfiles]\nColour=red\n"));
+}
+
+TEST_F(SettingsTest, UnknownSectionWinsOverAnEarlierUnknownKey) {
+    EXPECT_EQ("Unbekannter Abschnitt 'z'.", apply("[mailfiles]\nbad=1\n[z]\n"));
+}
+
+TEST_F(SettingsTest, LinesBeforeTheFirstHeaderAreIgnored) {
+    EXPECT_EQ("", apply("fileextension=txt\n[mailfiles]\n"));
+    EXPECT_EQ(".eml", settings.file_extension);
+}
+
+TEST_F(SettingsTest, FileExtensionForms) {
+    struct Case {
+        const char* value;
+        const char* extension;
+    };
+    for (const Case& c : {Case{"txt", ".txt"}, Case{"..msg", ".msg"}, Case{"", ""}, Case{".", ""},
+                          Case{"...", ""}, Case{"TXT", ".TXT"}, Case{"a.b", ".a.b"}}) {
+        reset_app_state();
+        EXPECT_EQ("", apply(std::string("[mailfiles]\nfileextension=") + c.value + "\n"));
+        EXPECT_EQ(c.extension, settings.file_extension) << c.value;
+    }
+}
+
+TEST_F(SettingsTest, PrefixListsWithQuotesAndCommas) {
+    EXPECT_EQ("", apply("[mailfiles]\nPrefixesToRemove = Re:, \"Antw:\" , 'WG:', \"a,b\", 'x\"y'\n"));
+    EXPECT_EQ((std::vector<std::string>{"re:", "antw:", "wg:", "a,b", "x\"y"}), settings.prefixes_to_remove);
+}
+
+TEST_F(SettingsTest, UnclosedQuoteRunsToTheEnd) {
+    EXPECT_EQ("", apply("[mailfiles]\nprefixestoremove=re:,\"fw:,aw:\n"));
+    EXPECT_EQ((std::vector<std::string>{"re:", "\"fw:,aw:"}), settings.prefixes_to_remove);
+}
+
+TEST_F(SettingsTest, EmptyPrefixItemIsAnError) {
+    const std::string error = "Ein Pr\xE4""fix mit einem Komma muss in Anf\xFChrungszeichen eingeschlossen sein.";
+    EXPECT_EQ(error, apply("[mailfiles]\nprefixestoremove=re:,,fw:\n"));
+    EXPECT_EQ(error, apply("[mailfiles]\nprefixestoremove=\"\"\n"));
+    EXPECT_EQ(error, apply("[mailfiles]\nprefixestoremove=re:, \t\n"));
+}
+
+TEST_F(SettingsTest, PrefixKeyPresenceDecides) {
+    EXPECT_EQ("", apply("[mailfiles]\nprefixestoremove=\n"));
+    EXPECT_TRUE(settings.prefixes_to_remove.empty());
+    reset_app_state();
+    EXPECT_EQ("", apply("[mailfiles]\nfileextension=txt\n"));
+    EXPECT_EQ((std::vector<std::string>{"re:", "re[2]:", "re[3]:", "re[4]:", "fw:", "fwd:", "aw:"}),
+              settings.prefixes_to_remove);
+}
+
+TEST_F(SettingsTest, ReplacementsOfExactlyFourCharacters) {
+    EXPECT_EQ("", apply("[mailfiles]\nreplaceinfilename=\" _\", \"._\", \"ab\"x, \"abc\", 'cd', \"e\", \",;\"\n"));
+    EXPECT_EQ(" .,", settings.replace_from);
+    EXPECT_EQ("__;", settings.replace_to);
+    EXPECT_EQ('_', settings.space_char);
+    EXPECT_EQ("___", settings.ellipsis);
+}
+
+TEST_F(SettingsTest, ReplacementsKeepTheirDefaultsWhenUnnamed) {
+    EXPECT_EQ("", apply("[mailfiles]\nreplaceinfilename=\"&+\"\n"));
+    EXPECT_EQ("&", settings.replace_from);
+    EXPECT_EQ("+", settings.replace_to);
+    EXPECT_EQ(' ', settings.space_char);
+    EXPECT_EQ("...", settings.ellipsis);
+}
+
+TEST_F(SettingsTest, ReplacementContradiction) {
+    EXPECT_EQ("Widerspruch ob 'a' ersetzt werden soll oder nicht.",
+              apply("[mailfiles]\nreplaceinfilename=\"ab\",\"ba\"\n"));
+    reset_app_state();
+    EXPECT_EQ("Widerspruch ob 'x' ersetzt werden soll oder nicht.",
+              apply("[mailfiles]\nreplaceinfilename=\"xx\"\n"));
+}
+
+TEST_F(SettingsTest, MaxFilenameLengthEdges) {
+    struct Case {
+        const char* value;
+        int length;
+    };
+    for (const Case& c : {Case{"20", 20}, Case{"120", 120}, Case{"19", 60}, Case{"121", 60}, Case{"50.5", 60},
+                          Case{"abc", 60}, Case{"", 60}, Case{"100.0", 100}, Case{"-50", 60}}) {
+        reset_app_state();
+        EXPECT_EQ("", apply(std::string("[mailfiles]\nmaxfilenamelength=") + c.value + "\n"));
+        EXPECT_EQ(c.length, settings.max_filename_length) << c.value;
+    }
+}
+
+TEST_F(SettingsTest, NameBudget) {
+    EXPECT_FALSE(check_name_budget());
+    EXPECT_EQ(46, settings.name_budget);
+    // 20 - (12 + 10) is below 3
+    settings.max_filename_length = 20;
+    settings.file_extension = ".abcdefghijk";
+    EXPECT_EQ("Die Erweiterung ist zu lang oder der Wert von 'MaxFilenameLength' ist zu klein.",
+              check_name_budget().value_or(""));
+    settings.file_extension = ".abcdefg";  // 20 - 18 = 2
+    EXPECT_TRUE(check_name_budget());
+    settings.file_extension = ".abcdef";  // 20 - 17 = 3
+    EXPECT_FALSE(check_name_budget());
+    EXPECT_EQ(3, settings.name_budget);
+}
+
+TEST_F(SettingsTest, ErrorFrame) {
+    EXPECT_EQ("Fehler in der Datei 'C:\\x %d.ini':\nDoppelter Name in Zeile 4.\nProgramm abgebrochen.",
+              settings_error_text("C:\\x %d.ini", "Doppelter Name in Zeile 4."));
+}
+
+using SettingsDeathTest = SettingsTest;
+
+TEST_F(SettingsDeathTest, LoadSettingsEndsOnError) {
+    ScratchDir scratch{"settings-death"};
+    const std::string ini = scratch.file("parcelo.ini");
+    write_file(ini, "; only a comment\n");
+    EXPECT_EXIT(
+        {
+            print_boxes_at_exit();
+            load_settings(ini);
+        },
+        ::testing::ExitedWithCode(3),
+        "BOX<Fehler in der Datei '.*parcelo\\.ini':\nKeinen Abschnitt gefunden\\.\nProgramm abgebrochen\\.>");
+}
+
+}  // namespace
