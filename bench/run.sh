@@ -79,7 +79,7 @@ if wants_wine; then
         "$WINE" wineboot -i >/dev/null 2>&1 || true
     fi
     # One server for all runs, so that no timing pays its start-up.
-    /usr/lib/wine/wineserver -p
+    /usr/lib/wine/wineserver -p 2>/dev/null || true  # exits 2 when one already runs
     trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 fi
 winpath() { local p="Z:$1"; printf '%s' "${p//\//\\}"; }

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Where parcelo's time goes, on one generated mailbox (default 32 MiB):
+# system calls per message (strace -c), peak RSS (/usr/bin/time), a sampled
+# profile of user and kernel code (perf, cpu-clock) and exact instruction
+# counts of our own code (valgrind --tool=callgrind), each with /n and with
+# subject names.
+#
+#   bench/profile.sh [SIZE] [BINARY]      e.g. bench/profile.sh 32M
+#
+# Reports go to $PARCELO_BENCH_DIR/profile-SIZE/ (default /tmp/parcelo-bench).
+set -euo pipefail
+
+SIZE=${1:-32M}
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(dirname "$HERE")
+BIN=${2:-${PARCELO_NATIVE:-$ROOT/build/native/parcelo}}
+WORK=${PARCELO_BENCH_DIR:-/tmp/parcelo-bench}
+BOX="$WORK/cache/box-$SIZE.mbox"
+REP="$WORK/profile-$SIZE"
+OUT="$REP/out"
+
+mkdir -p "$WORK/cache" "$REP" "$WORK/tmp"
+[[ -s "$BOX.meta" ]] || /usr/bin/python3 "$HERE/generate_mailbox.py" "$SIZE" "$BOX" >&2
+MESSAGES=$(sed -n 's/^boundaries=//p' "$BOX.meta")
+BYTES=$(sed -n 's/^bytes=//p' "$BOX.meta")
+export TMPDIR=$WORK/tmp
+rm -rf "$OUT"
+cat "$BOX" >/dev/null
+
+step=0
+fresh() { step=$((step + 1)); printf '%s/%02d' "$OUT" "$step"; }
+
+for mode in n subject; do
+    args=(/p)
+    [[ $mode == n ]] && args=(/n /p)
+
+    /usr/bin/time -f '%e s wall, %U s user, %S s sys, %M KiB peak RSS' -o "$REP/time-$mode.txt" \
+        "$BIN" "$BOX" "$(fresh)" "${args[@]}" >/dev/null
+    echo "== $mode: $(cat "$REP/time-$mode.txt")"
+
+    strace -f -c -o "$REP/strace-$mode.txt" "$BIN" "$BOX" "$(fresh)" "${args[@]}" >/dev/null
+    echo "== $mode: system calls per message ($MESSAGES messages)"
+    awk -v n="$MESSAGES" '$1 ~ /^[0-9.]+$/ && NF >= 5 {
+            name = $NF; calls = $4
+            if (calls ~ /^[0-9]+$/) printf "  %-16s %9d calls  %6.2f per message\n", name, calls, calls / n
+        }' "$REP/strace-$mode.txt" | sort -k2 -n -r | head -15
+
+    if perf record -q -e cpu-clock -g -o "$REP/perf-$mode.data" -- \
+        "$BIN" "$BOX" "$(fresh)" "${args[@]}" >/dev/null 2>&1; then
+        perf report -i "$REP/perf-$mode.data" --stdio --no-children --sort dso,symbol 2>/dev/null |
+            grep -E '^ +[0-9]' | head -30 >"$REP/perf-$mode.txt"
+        echo "== $mode: perf, top self time"
+        head -20 "$REP/perf-$mode.txt"
+    fi
+
+    valgrind --tool=callgrind --callgrind-out-file="$REP/callgrind-$mode.out" \
+        "$BIN" "$BOX" "$(fresh)" "${args[@]}" >/dev/null 2>"$REP/valgrind-$mode.log"
+    callgrind_annotate --inclusive=no "$REP/callgrind-$mode.out" 2>/dev/null | head -45 >"$REP/callgrind-$mode.txt"
+    callgrind_annotate --inclusive=yes "$REP/callgrind-$mode.out" 2>/dev/null | head -60 >"$REP/callgrind-incl-$mode.txt"
+    total=$(grep -m1 -E 'PROGRAM TOTALS' "$REP/callgrind-$mode.txt" | awk '{gsub(",", "", $1); print $1}')
+    echo "== $mode: callgrind, $total instructions = $((total / MESSAGES)) per message, $(awk -v t="$total" -v b="$BYTES" 'BEGIN { printf "%.1f", t / b }') per byte"
+    sed -n '/^Ir/,$p' "$REP/callgrind-$mode.txt" | head -25
+done
+echo "(reports in $REP)"
+rm -rf "$OUT"
