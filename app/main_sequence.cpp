@@ -56,17 +56,18 @@ int app_main(const std::vector<std::string>& args) {
     options = Options{};
     const std::string temp = temp_dir();
     set_log_path(temp.empty() ? std::string() : temp + PROGRAM_NAME + ".log");
+    // Ready before the paths are resolved: a listing of an over-long path already
+    // ends through the crash routine.
+    run_state.crash_file_path = long_path(temp) + "ex.err";
+    run_state.crash_message = format_text(MSG_CRASH, run_state.crash_file_path);
+    install_crash_handler(run_state.crash_file_path, crash);
+    update_crash_texts();
 
     parse_options(args);
     if (options.syntax_error) show_usage();
     resolve_spec(args[1]);
     resolve_output(args[2]);
-
     settings = Settings{};
-    run_state.crash_file_path = long_path(temp) + "ex.err";
-    run_state.crash_message = format_text(MSG_CRASH, run_state.crash_file_path);
-    install_crash_handler(run_state.crash_file_path, crash);
-    update_crash_texts();
 
     return run_progress_window(options.start_minimised);
 }

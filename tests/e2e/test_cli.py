@@ -280,3 +280,13 @@ def test_mailboxes_over_2_gib_are_refused(parcelo, tmp_path, size, too_large):
     expected = f"Die Datei '{path}' ist zu groß (> 2 GiB)." if too_large else \
         f"Unbekanntes Dateiformat '{path}'."
     assert body == [expected, "1 Fehler."]
+
+
+def test_over_long_path_ends_through_the_crash_report(parcelo, tmp_path):
+    spec = parcelo.path(tmp_path / ("a" * 200) / ("b" * 100 + ".mbx"))
+    body = logged_body(parcelo, [spec, parcelo.path(tmp_path / "out"), "/p"], 3)
+    assert len(body) == 1, body
+    assert body[0].startswith("Ein unerwarteter Fehler ist aufgetreten, siehe Datei '"), body
+    assert body[0].endswith("ex.err'."), body
+    report = parcelo.crash_path.read_bytes().replace(b"\r\n", b"\n")
+    assert report.endswith(b"------------\nparcelo 0.68\nFehler beim Verarbeiten der Datei '' (0 bytes).\n"), report
