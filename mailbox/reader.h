@@ -23,6 +23,8 @@ bool read_line(std::string_view& line);
 bool mailbox_read_error();                   // the last end was a read error, not the end of file
 std::uint64_t mailbox_position();            // offset of the next byte read_line hands out
 std::uint64_t last_line_length();            // raw bytes of the last line, its line end included
+// Tests only: reading fails once `bytes` bytes of the file have been read (UINT64_MAX: never).
+void fail_reads_after(std::uint64_t bytes);
 
 bool from_line(std::string_view line);
 bool fox_line(std::string_view line);

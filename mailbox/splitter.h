@@ -18,6 +18,7 @@ struct SplitterState {
     std::uint64_t message_start = 0;
     int overflow_counter = 1;
     std::string target_dir;  // ends in the separator
+    std::string separator_line;  // the last separator line tested; read_header moves the reader on
 };
 extern SplitterState splitter;
 

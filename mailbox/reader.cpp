@@ -1,0 +1,223 @@
+#include "mailbox/reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "app/run.h"
+#include "message/header_fields.h"
+#include "platform/file_system.h"
+#include "platform/text.h"
+#include "ui/progress.h"
+
+namespace {
+
+// Big blocks keep the number of read calls small; a line longer than half the
+// buffer makes it grow, so a file without any line end is still read in one piece.
+constexpr std::size_t BLOCK_SIZE = 512 * 1024;
+constexpr std::size_t NOT_SCANNED = std::numeric_limits<std::size_t>::max();
+
+struct MailboxReader {
+    std::FILE* handle = nullptr;
+    std::vector<char> buffer;
+    std::size_t begin = 0;        // bytes not yet handed out lie in [begin, end)
+    std::size_t end = 0;
+    std::size_t next_lf = NOT_SCANNED;  // first LF at or after begin; `end` when there is none
+    std::size_t next_cr = NOT_SCANNED;
+    std::uint64_t bytes_read = 0;       // file offset of buffer[end]
+    std::uint64_t last_length = 0;
+    bool at_end = false;
+    bool read_error = false;
+    std::uint64_t fail_after = std::numeric_limits<std::uint64_t>::max();
+};
+MailboxReader reader;
+
+void forget_scans() {
+    reader.next_lf = NOT_SCANNED;
+    reader.next_cr = NOT_SCANNED;
+}
+
+// A cached search: each byte is looked at about once however lines are cut,
+// which matters for files that end their lines in CR only.
+std::size_t find_byte(std::size_t& cached, char byte) {
+    if (cached == NOT_SCANNED || cached < reader.begin) {
+        const char* start = reader.buffer.data() + reader.begin;
+        const void* hit = std::memchr(start, byte, reader.end - reader.begin);
+        cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - reader.buffer.data())
+                     : reader.end;
+    }
+    return cached;
+}
+
+// Moves what is left to the front and reads the next block. false: nothing more came.
+bool refill() {
+    if (reader.at_end) return false;
+    if (reader.begin > 0) {
+        std::memmove(reader.buffer.data(), reader.buffer.data() + reader.begin, reader.end - reader.begin);
+        reader.end -= reader.begin;
+        reader.begin = 0;
+    }
+    // Each read fills at least half the buffer, so rescanning a long line stays linear.
+    if (reader.end > reader.buffer.size() / 2) reader.buffer.resize(reader.buffer.size() * 2);
+    forget_scans();
+
+    std::size_t wanted = reader.buffer.size() - reader.end;
+    if (reader.fail_after != std::numeric_limits<std::uint64_t>::max()) {
+        if (reader.bytes_read >= reader.fail_after) {
+            reader.read_error = true;
+            reader.at_end = true;
+            return false;
+        }
+        wanted = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, reader.fail_after - reader.bytes_read));
+    }
+    std::size_t got = std::fread(reader.buffer.data() + reader.end, 1, wanted, reader.handle);
+    reader.end += got;
+    reader.bytes_read += got;
+    if (got < wanted) {
+        reader.at_end = true;
+        if (std::ferror(reader.handle)) reader.read_error = true;
+    }
+    return got > 0;
+}
+
+// Only the first four letters count, so Date-Received and Fromage are seen too.
+void note_date_or_from(std::string_view line, int& seen) {
+    std::string name = lower_case(line.substr(0, 4));
+    if (name == "date") seen |= 1;
+    else if (name == "from") seen |= 2;
+}
+
+}  // namespace
+
+bool open_mailbox(const std::string& path) {
+    close_mailbox();
+    reader.begin = reader.end = 0;
+    reader.bytes_read = 0;
+    reader.last_length = 0;
+    reader.at_end = false;
+    reader.read_error = false;
+    forget_scans();
+    if (reader.buffer.size() != BLOCK_SIZE) std::vector<char>(BLOCK_SIZE).swap(reader.buffer);
+
+    std::FILE* file = open_file(path, "rb");
+    if (!file) return false;
+    if (!lock_whole_file(file)) {
+        std::fclose(file);
+        return false;
+    }
+    // We read whole blocks into our own buffer; a second buffer in stdio only costs copies.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    reader.handle = file;
+    return true;
+}
+
+void close_mailbox() {
+    if (!reader.handle) return;
+    unlock_whole_file(reader.handle);
+    std::fclose(reader.handle);
+    reader.handle = nullptr;
+    reader.begin = reader.end = 0;
+    forget_scans();
+    // Give back what a very long line made the buffer grow to.
+    if (reader.buffer.size() > BLOCK_SIZE) std::vector<char>(BLOCK_SIZE).swap(reader.buffer);
+}
+
+bool read_line(std::string_view& line) {
+    if (!reader.handle || reader.read_error) {
+        reader.last_length = 0;
+        return false;
+    }
+    for (;;) {
+        std::size_t lf = find_byte(reader.next_lf, '\n');
+        std::size_t cr = find_byte(reader.next_cr, '\r');
+        std::size_t stop = std::min(lf, cr);
+        if (stop < reader.end) {
+            // A CR at the end of the buffer may be the first half of CR LF.
+            if (stop == cr && stop + 1 == reader.end && !reader.at_end) {
+                refill();
+                if (reader.read_error) break;
+                continue;
+            }
+            char* start = reader.buffer.data() + reader.begin;
+            std::size_t length = stop - reader.begin + 1;
+            std::size_t raw = length;
+            if (stop == cr) {
+                reader.buffer[stop] = '\n';
+                if (stop + 1 < reader.end && reader.buffer[stop + 1] == '\n') ++raw;
+            }
+            reader.begin += raw;
+            reader.last_length = raw;
+            line = std::string_view(start, length);
+            return true;
+        }
+        if (!reader.at_end) {
+            refill();
+            if (reader.read_error) break;
+            continue;
+        }
+        if (reader.begin == reader.end) break;
+        // The unterminated last line of the file.
+        line = std::string_view(reader.buffer.data() + reader.begin, reader.end - reader.begin);
+        reader.last_length = reader.end - reader.begin;
+        reader.begin = reader.end;
+        return true;
+    }
+    // A read error leaves nothing worth handing out: the splitter drops the mailbox.
+    reader.begin = reader.end = 0;
+    forget_scans();
+    reader.last_length = 0;
+    return false;
+}
+
+bool mailbox_read_error() { return reader.read_error; }
+
+std::uint64_t mailbox_position() { return reader.bytes_read - (reader.end - reader.begin); }
+
+std::uint64_t last_line_length() { return reader.last_length; }
+
+void fail_reads_after(std::uint64_t bytes) { reader.fail_after = bytes; }
+
+bool from_line(std::string_view line) {
+    if (line.size() <= 5 || line.substr(0, 5) != "From " || line.back() != '\n') return false;
+    std::size_t first = line.find_first_not_of(" \t", 5);
+    return line[first] != ':';
+}
+
+bool fox_line(std::string_view line) {
+    static constexpr std::string_view separator = "\x10\x10\x10\x10\x10\x10\x10\x11\x11\x11\x11\x11\x11S\n";
+    return line == separator;
+}
+
+std::optional<MailboxLayout> detect_layout(std::string_view first_line) {
+    if (from_line(first_line)) return MailboxLayout::MBOX;
+    if (fox_line(first_line)) return MailboxLayout::FOX;
+    return std::nullopt;
+}
+
+HeaderBlock read_header() {
+    HeaderBlock block;
+    std::string_view line;
+    if (!read_line(line)) return block;
+    block.text.assign(line);
+    block.first_colon = field_colon(line);
+    if (block.first_colon > 4) note_date_or_from(line, block.seen);
+
+    while (read_line(line)) {
+        pump_one_message();
+        if (!run_state.running) {
+            block.text.clear();
+            return block;
+        }
+        block.text.append(line);
+        ++block.line_count;
+        if (block.seen != 3 && field_colon(line) > 4) {
+            note_date_or_from(line, block.seen);
+            continue;
+        }
+        if (line == "\n") break;
+    }
+    return block;
+}
+
+bool header_is_valid(const HeaderBlock& block) { return block.first_colon > 1 && block.seen == 3; }

@@ -1,0 +1,109 @@
+#include "mailbox/splitter.h"
+
+#include "app/run.h"
+#include "mailbox/writer.h"
+#include "platform/file_system.h"
+#include "ui/progress.h"
+
+SplitterState splitter;
+
+namespace {
+
+// The mailbox ended; a read error must not look like its normal end.
+SplitResult end_of_mailbox() {
+    return mailbox_read_error() ? SplitResult::OPEN_FAILED : SplitResult::END_OF_FILE;
+}
+
+void report_progress() {
+    show_progress(splitter.message_start - run_state.last_reported);
+    run_state.last_reported = splitter.message_start;
+}
+
+SplitResult closed(SplitResult result) {
+    close_mailbox();
+    return result;
+}
+
+}  // namespace
+
+SplitResult split_mailbox(const std::string& mailbox_path, const std::string& base_path,
+                          SeparatorPolicy mbox_policy) {
+    show_names(mailbox_path, splitter.target_dir);
+    if (!open_mailbox(mailbox_path)) return SplitResult::OPEN_FAILED;
+
+    std::string_view first;
+    if (!read_line(first)) return closed(end_of_mailbox());
+    std::optional<MailboxLayout> layout = detect_layout(first);
+    if (!layout) return closed(SplitResult::UNKNOWN_FORMAT);
+    splitter.layout = *layout;
+    splitter.policy = *layout == MailboxLayout::MBOX ? mbox_policy : SeparatorPolicy::PLAIN;
+    splitter.message_start = 0;
+
+    splitter.current_header = read_header();
+    if (!run_state.running) return closed(SplitResult::CANCELLED);
+    if (mailbox_read_error()) return closed(SplitResult::OPEN_FAILED);
+    // The first separator line is never written, whatever the policy.
+    if (splitter.policy == SeparatorPolicy::STRICT && !header_is_valid(splitter.current_header))
+        return closed(SplitResult::UNKNOWN_FORMAT);
+
+    splitter.current_info = select_message(splitter.current_header.text);
+    while (!splitter.current_info) {
+        SplitResult skipped = skip_message();
+        if (skipped != SplitResult::MESSAGE_DONE) return closed(skipped);
+        report_progress();
+        splitter.current_info = select_message(splitter.current_header.text);
+    }
+
+    SplitResult result = process_messages(splitter.target_dir);
+    while (result == SplitResult::DIRECTORY_FULL) {
+        ++splitter.overflow_counter;
+        splitter.target_dir = base_path + "_" + std::to_string(splitter.overflow_counter) + path_separator;
+        show_names("", splitter.target_dir);
+        result = process_messages(splitter.target_dir);
+    }
+    return closed(result);
+}
+
+SplitResult process_messages(const std::string& directory) {
+    // Made only now, so a mailbox without a selected message leaves no directory.
+    if (path_kind(directory) != PathKind::DIRECTORY && create_dir(directory) == -1)
+        return SplitResult::DIRECTORY_ERROR;
+    SplitResult result = write_message(*splitter.current_info, directory);
+    while (result == SplitResult::MESSAGE_DONE) {
+        report_progress();
+        splitter.current_info = select_message(splitter.current_header.text);
+        result = splitter.current_info ? write_message(*splitter.current_info, directory) : skip_message();
+    }
+    return result;
+}
+
+SplitResult skip_message() {
+    std::string_view line;
+    while (read_line(line)) {
+        BoundaryDecision decision = check_separator(line);
+        if (!run_state.running) return SplitResult::CANCELLED;
+        if (decision == BoundaryDecision::BOUNDARY)
+            return mailbox_read_error() ? SplitResult::OPEN_FAILED : SplitResult::MESSAGE_DONE;
+    }
+    return end_of_mailbox();
+}
+
+BoundaryDecision check_separator(std::string_view line) {
+    bool separator = splitter.layout == MailboxLayout::MBOX ? from_line(line) : fox_line(line);
+    if (!separator) {
+        pump_one_message();
+        return BoundaryDecision::NO_SEPARATOR;
+    }
+    splitter.message_start = mailbox_position() - last_line_length();
+    splitter.separator_line.assign(line);
+    splitter.current_header = read_header();
+    if (header_is_valid(splitter.current_header) || splitter.policy == SeparatorPolicy::PLAIN)
+        return BoundaryDecision::BOUNDARY;
+    if (splitter.policy == SeparatorPolicy::STRICT) return BoundaryDecision::NOT_A_BOUNDARY;
+
+    // Lenient: the new message keeps its separator line in front of the header.
+    HeaderBlock& header = splitter.current_header;
+    if (!header.text.empty()) ++header.line_count;
+    header.text.insert(0, splitter.separator_line);
+    return BoundaryDecision::BOUNDARY;
+}

@@ -1,0 +1,225 @@
+#include "mailbox/writer.h"
+
+#include <cstring>
+#include <vector>
+
+#include "app/messages.h"
+#include "app/options.h"
+#include "app/run.h"
+#include "app/settings.h"
+#include "mailbox/reader.h"
+#include "mailbox/splitter.h"
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+namespace {
+
+// One buffer for the message being written: a typical message reaches the disk
+// in a single write call.
+constexpr std::size_t OUTPUT_SIZE = 256 * 1024;
+
+struct Output {
+    std::vector<char> bytes = std::vector<char>(OUTPUT_SIZE);
+    std::size_t used = 0;
+};
+Output output;
+
+// The line written last waits here, so that the last line of a message can be judged.
+struct HeldLine {
+    bool present = false;
+    std::string text;
+};
+HeldLine held;
+std::string taken;     // the line let go by write_line; kept to reuse its memory
+std::string replaced;  // taken with its Ctrl-Z bytes spelt out
+
+void flush_output(std::FILE* out) {
+    if (output.used > 0) std::fwrite(output.bytes.data(), 1, output.used, out);
+    output.used = 0;
+}
+
+void put(std::FILE* out, const char* data, std::size_t size) {
+    if (output.used + size > output.bytes.size()) {
+        flush_output(out);
+        if (size > output.bytes.size()) {
+            std::fwrite(data, 1, size, out);
+            return;
+        }
+    }
+    std::memcpy(output.bytes.data() + output.used, data, size);
+    output.used += size;
+}
+
+// Every LF goes out as CR LF, whatever the mailbox used.
+void put_text(std::FILE* out, std::string_view text) {
+    while (!text.empty()) {
+        const void* hit = std::memchr(text.data(), '\n', text.size());
+        if (!hit) {
+            put(out, text.data(), text.size());
+            return;
+        }
+        std::size_t length = static_cast<const char*>(hit) - text.data();
+        put(out, text.data(), length);
+        put(out, "\r\n", 2);
+        text.remove_prefix(length + 1);
+    }
+}
+
+// Ctrl-Z ended files for old readers, so it is written out as a visible mark.
+std::string_view without_ctrl_z(const std::string& line) {
+    if (!std::memchr(line.data(), 0x1A, line.size())) return line;
+    replaced.clear();
+    for (char c : line) {
+        if (c == 0x1A) replaced += "<EOF>";
+        else replaced += c;
+    }
+    return replaced;
+}
+
+std::string volume_name(const std::string& directory) {
+    if (path_separator == '\\') return upper_case(directory.substr(0, 2));
+    if (directory.size() > 1 && directory.back() == path_separator) return directory.substr(0, directory.size() - 1);
+    return directory;
+}
+
+[[noreturn]] void abort_disk_full(const std::string& directory) {
+    abort_with_message(format_text(MSG_DISK_FULL, volume_name(directory)) + ABORT_SUFFIX, 3);
+}
+
+// The output file is gone: the message must not survive half written.
+void discard_file(std::FILE* out, const std::string& path) {
+    output.used = 0;
+    std::fclose(out);
+    delete_file(path);
+    reset_held_line();
+}
+
+SplitResult creation_failed(const std::string& path, const std::string& directory, const std::string& name) {
+    if (path_kind(path) == PathKind::MISSING) {
+        if (disk_free(directory).available == 0) {
+            ++run_state.error_count;
+            abort_disk_full(directory);
+        }
+        std::string file_system = upper_case(volume_info(directory).file_system_name);
+        if ((file_system == "FAT" || file_system == "FAT32") && directory.size() > 3 &&
+            fat_entries_needed(directory, name) > 0x10000)
+            return SplitResult::DIRECTORY_FULL;
+    }
+    ++run_state.error_count;
+    if (!ask_continue(format_text(MSG_CREATE_FILE, path))) return SplitResult::STOP_AFTER_CREATE_ERROR;
+    return skip_message();
+}
+
+}  // namespace
+
+void reset_held_line() {
+    held.present = false;
+    held.text.clear();
+}
+
+std::uint64_t write_line(std::FILE* out, std::string_view line, bool end) {
+    if (!held.present) {
+        if (end) flush_output(out);
+        else {
+            held.text.assign(line);
+            held.present = true;
+        }
+        return 0;
+    }
+    taken.swap(held.text);
+    if (end) held.present = false;
+    else held.text.assign(line);
+
+    std::string_view text = without_ctrl_z(taken);
+    if (!end) {
+        put_text(out, text);
+        return text.size() + 1;
+    }
+    std::uint64_t expected = 0;
+    if (!text.empty() && text != "." && text != ".\n") {
+        put_text(out, text);
+        expected = text.size() + 1;
+        if (text.back() != '\n') {
+            put(out, "\r\n", 2);
+            ++expected;
+        }
+    }
+    flush_output(out);
+    return expected;
+}
+
+SplitResult write_message(const MessageInfo& info, const std::string& directory) {
+    std::string name = info.file_name + settings.file_extension;
+    std::string path = directory + name;
+    std::FILE* out = open_file(path, "wb");
+    if (!out) return creation_failed(path, directory, name);
+    std::setvbuf(out, nullptr, _IONBF, 0);  // our own buffer does the collecting
+
+    const HeaderBlock& header = splitter.current_header;
+    std::uint64_t expected = header.line_count - 1;
+    write_line(out, header.text);
+    SplitResult result = SplitResult::END_OF_FILE;
+    std::string_view line;
+    while (read_line(line)) {
+        BoundaryDecision decision = check_separator(line);
+        if (!run_state.running) {
+            discard_file(out, path);
+            return SplitResult::CANCELLED;
+        }
+        if (decision == BoundaryDecision::BOUNDARY) {
+            result = SplitResult::MESSAGE_DONE;
+            break;
+        }
+        if (decision == BoundaryDecision::NOT_A_BOUNDARY) {
+            // The separator and the header after it stay in this message.
+            expected += write_line(out, splitter.separator_line);
+            expected += write_line(out, header.text) + header.line_count - 1;
+        } else {
+            expected += write_line(out, line);
+        }
+    }
+    bool read_failed = mailbox_read_error();
+    if (read_failed && result == SplitResult::END_OF_FILE) {
+        discard_file(out, path);
+        return SplitResult::OPEN_FAILED;
+    }
+    expected += write_line(out, {}, true);
+
+    std::fflush(out);
+    std::int64_t missing = static_cast<std::int64_t>(expected - file_position(out));
+    bool failed = std::ferror(out) != 0;
+    if (std::fclose(out) != 0) failed = true;
+    // An error the position cannot show must not pass as success.
+    if (failed && missing == 0) missing = 1;
+
+    if (missing == 0) {
+        if (set_modified_time(path, info.date) == -1) {
+            ++run_state.error_count;
+            if (!ask_continue(format_text(MSG_WRITE_FILE, path))) return SplitResult::STOP_AFTER_WRITE_ERROR;
+        }
+    } else {
+        ++run_state.error_count;
+        if (missing <= disk_free(directory).available) {
+            if (!ask_continue(format_text(MSG_WRITE_FILE, path))) return SplitResult::STOP_AFTER_WRITE_ERROR;
+        } else {
+            delete_file(path);
+            abort_disk_full(directory);
+        }
+    }
+    if (selection.stop_after_match) return SplitResult::STOP_AFTER_MATCH;
+    // The file is whole, but what follows it in the mailbox could not be read.
+    if (read_failed) return SplitResult::OPEN_FAILED;
+    return result;
+}
+
+std::uint64_t fat_entries_needed(const std::string& directory, const std::string& file_name) {
+    std::uint64_t used = count_dir_slots(directory + "*.*");
+    if (options.numbering) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%08d", selection.message_counter - 1);
+        used += count_dir_slots(directory + number + settings.file_extension);
+    } else {
+        used += (file_name.size() + 12) / 13 + 1;
+    }
+    return used;
+}

@@ -1,0 +1,200 @@
+#include "tests/mailbox/scratch.h"
+
+#include <random>
+#include <vector>
+
+namespace {
+
+struct Line {
+    std::string text;
+    std::uint64_t raw;       // last_line_length
+    std::uint64_t position;  // mailbox_position after it
+    bool operator==(const Line&) const = default;
+};
+
+std::vector<Line> read_all(const std::string& file) {
+    std::vector<Line> lines;
+    EXPECT_TRUE(open_mailbox(file));
+    std::string_view line;
+    while (read_line(line)) lines.push_back({std::string(line), last_line_length(), mailbox_position()});
+    EXPECT_EQ(0u, last_line_length());
+    close_mailbox();
+    return lines;
+}
+
+// The plain byte-by-byte reading we compare the block reader with.
+std::vector<Line> reference_lines(const std::string& bytes) {
+    std::vector<Line> lines;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        std::size_t stop = bytes.find_first_of("\r\n", at);
+        if (stop == std::string::npos) {
+            lines.push_back({bytes.substr(at), bytes.size() - at, bytes.size()});
+            break;
+        }
+        std::size_t next = stop + 1;
+        if (bytes[stop] == '\r' && next < bytes.size() && bytes[next] == '\n') ++next;
+        lines.push_back({bytes.substr(at, stop - at) + "\n", next - at, next});
+        at = next;
+    }
+    return lines;
+}
+
+HeaderBlock header_of(const std::string& file) {
+    EXPECT_TRUE(open_mailbox(file));
+    std::string_view separator;
+    EXPECT_TRUE(read_line(separator));
+    HeaderBlock block = read_header();
+    close_mailbox();
+    return block;
+}
+
+}  // namespace
+
+using ReaderTest = MailboxTest;
+
+TEST_F(ReaderTest, LineEndsBecomeOneLfAndRawLengthsStayExact) {
+    auto lines = read_all(write_file("ends", "a\nbb\r\nccc\rd\r\r\ne"));
+    std::vector<Line> expected{{"a\n", 2, 2}, {"bb\n", 4, 6},  {"ccc\n", 4, 10},
+                               {"d\n", 2, 12}, {"\n", 2, 14}, {"e", 1, 15}};
+    EXPECT_EQ(expected, lines);
+}
+
+TEST_F(ReaderTest, CrOnlyFileIsCutAtEveryCr) {
+    auto lines = read_all(write_file("cr", "From x\rA: b\r\rbody\r"));
+    std::vector<Line> expected{{"From x\n", 7, 7}, {"A: b\n", 5, 12}, {"\n", 1, 13}, {"body\n", 5, 18}};
+    EXPECT_EQ(expected, lines);
+}
+
+TEST_F(ReaderTest, EmptyFileEndsAtOnceWithoutError) {
+    EXPECT_TRUE(read_all(write_file("empty", "")).empty());
+    EXPECT_FALSE(mailbox_read_error());
+    EXPECT_FALSE(open_mailbox(path("missing")));
+}
+
+TEST_F(ReaderTest, LongLinesAndBufferEdgesMatchByteReading) {
+    // A line end straddling a block edge, lines longer than a block, CR-only stretches.
+    std::mt19937 random(7);
+    for (int round = 0; round < 3; ++round) {
+        std::string bytes;
+        while (bytes.size() < 2'500'000) {
+            int kind = random() % 10;
+            std::size_t run = kind == 0 ? random() % 1'200'000 : random() % 200;
+            bytes.append(run, static_cast<char>('a' + round));
+            const char* ends[] = {"\n", "\r", "\r\n", "\r\r\n", "\n\r"};
+            bytes += ends[random() % 5];
+        }
+        if (round == 1) bytes.pop_back();
+        std::string name = "random" + std::to_string(round);
+        EXPECT_TRUE(reference_lines(bytes) == read_all(write_file(name, bytes))) << name;
+    }
+    // CR as the last byte of a first block of any power-of-two size, its LF in the next.
+    std::string edges(1 << 23, 'e');
+    for (std::size_t size = 1 << 12; size <= 1 << 22; size <<= 1) {
+        edges[size - 1] = '\r';
+        edges[size] = '\n';
+    }
+    EXPECT_TRUE(reference_lines(edges) == read_all(write_file("edges", edges)));
+}
+
+TEST_F(ReaderTest, FileWithoutLineEndIsOneLine) {
+    std::string bytes(3'000'000, 'x');
+    auto lines = read_all(write_file("one", bytes));
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(bytes, lines[0].text);
+    EXPECT_EQ(bytes.size(), lines[0].raw);
+}
+
+TEST_F(ReaderTest, ReadErrorIsNotTheEndOfTheFile) {
+    std::string file = write_file("box", std::string(10, 'a') + "\n" + std::string(10, 'b') + "\n");
+    fail_reads_after(15);
+    ASSERT_TRUE(open_mailbox(file));
+    std::string_view line;
+    EXPECT_TRUE(read_line(line));
+    EXPECT_EQ(std::string(10, 'a') + "\n", line);
+    EXPECT_FALSE(read_line(line));
+    EXPECT_TRUE(mailbox_read_error());
+    EXPECT_FALSE(read_line(line));
+    close_mailbox();
+
+    fail_reads_after(std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(2u, read_all(file).size());
+    EXPECT_FALSE(mailbox_read_error());
+}
+
+TEST_F(ReaderTest, FromLine) {
+    EXPECT_TRUE(from_line("From \n"));
+    EXPECT_TRUE(from_line("From a@b Mon Jan  1 00:00:00 2024\n"));
+    EXPECT_TRUE(from_line("From  a:\n"));
+    EXPECT_FALSE(from_line("From    :\n"));
+    EXPECT_FALSE(from_line("From \t:x\n"));
+    EXPECT_FALSE(from_line("From: a@b\n"));
+    EXPECT_FALSE(from_line("from a@b\n"));
+    EXPECT_FALSE(from_line("From a@b"));  // the unterminated last line
+    EXPECT_FALSE(from_line("From\n"));
+    EXPECT_FALSE(from_line(">From a\n"));
+}
+
+TEST_F(ReaderTest, FoxLineAndLayout) {
+    const std::string fox = "\x10\x10\x10\x10\x10\x10\x10\x11\x11\x11\x11\x11\x11S";
+    auto lines = read_all(write_file("fox", fox + "\r\nA: b\r\n" + fox + "\r" + fox));
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_TRUE(fox_line(lines[0].text));
+    EXPECT_TRUE(fox_line(lines[2].text));
+    EXPECT_FALSE(fox_line(lines[3].text));  // no line end
+    EXPECT_FALSE(fox_line(fox + "x\n"));
+
+    EXPECT_EQ(MailboxLayout::MBOX, detect_layout("From \n"));
+    EXPECT_EQ(MailboxLayout::FOX, detect_layout(lines[0].text));
+    EXPECT_EQ(std::nullopt, detect_layout("\n"));
+    EXPECT_EQ(std::nullopt, detect_layout("Date: x\n"));
+    EXPECT_EQ(std::nullopt, detect_layout("From x"));
+}
+
+TEST_F(ReaderTest, HeaderBlockRunsToTheFirstEmptyLine) {
+    HeaderBlock block = header_of(write_file("box", "From x\nDate: 1\nFrom: a\n Folded: no\n\nbody\n"));
+    EXPECT_EQ("Date: 1\nFrom: a\n Folded: no\n\n", block.text);
+    EXPECT_EQ(4, block.line_count);
+    EXPECT_EQ(5u, block.first_colon);
+    EXPECT_EQ(3, block.seen);
+    EXPECT_TRUE(header_is_valid(block));
+
+    // An empty first line is not the end: the block goes on to the next empty line.
+    block = header_of(write_file("empty_first", "From x\n\nDate: 1\nFrom: a\n\nbody\n"));
+    EXPECT_EQ("\nDate: 1\nFrom: a\n\n", block.text);
+    EXPECT_EQ(0u, block.first_colon);
+    EXPECT_FALSE(header_is_valid(block));
+
+    // The separator as the last line.
+    block = header_of(write_file("last", "From x\n"));
+    EXPECT_EQ("", block.text);
+    EXPECT_EQ(1, block.line_count);
+    EXPECT_FALSE(header_is_valid(block));
+
+    // The end of the file ends the block too, unterminated line included.
+    block = header_of(write_file("eof", "From x\r\nSubject: s\r\nDate: 1"));
+    EXPECT_EQ("Subject: s\nDate: 1", block.text);
+    EXPECT_EQ(2, block.line_count);
+}
+
+TEST_F(ReaderTest, HeaderValidity) {
+    EXPECT_TRUE(header_is_valid(header_of(write_file("caps", "From x\nDATE : 1\nFROM: a\n\n"))));
+    EXPECT_TRUE(header_is_valid(header_of(write_file("prefix", "From x\nX: 1\nDate-Received: 1\nFromage: a\n\n"))));
+    EXPECT_FALSE(header_is_valid(header_of(write_file("blank", "From x\n X: 1\nDate: 1\nFrom: a\n\n"))));
+    EXPECT_FALSE(header_is_valid(header_of(write_file("no_from", "From x\nDate: 1\nTo: a\n\n"))));
+    // A field counts only with its colon at position 5 or later.
+    EXPECT_FALSE(header_is_valid(header_of(write_file("short", "From x\nDate: 1\nFro: a\n\n"))));
+    // Once both were seen, the empty line test comes back.
+    HeaderBlock block = header_of(write_file("folded", "From x\nDate: 1\nFrom: a\n\tb\n\nbody\n"));
+    EXPECT_EQ("Date: 1\nFrom: a\n\tb\n\n", block.text);
+}
+
+TEST_F(ReaderTest, CancelWhileReadingTheHeader) {
+    std::string file = write_file("box", "From x\nDate: 1\nFrom: a\nTo: b\n\n");
+    fake_ui.on_pump = [] {
+        if (fake_ui.pumps == 2) run_state.running = false;
+    };
+    HeaderBlock block = header_of(file);
+    EXPECT_EQ("", block.text);
+    EXPECT_EQ(2, fake_ui.pumps);
+}
