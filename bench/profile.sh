@@ -28,38 +28,45 @@ rm -rf "$OUT"
 cat "$BOX" >/dev/null
 
 step=0
-fresh() { step=$((step + 1)); printf '%s/%02d' "$OUT" "$step"; }
+next_out() { step=$((step + 1)); dir=$(printf '%s/%02d' "$OUT" "$step"); }
 
 for mode in n subject; do
     args=(/p)
     [[ $mode == n ]] && args=(/n /p)
 
+    next_out
     /usr/bin/time -f '%e s wall, %U s user, %S s sys, %M KiB peak RSS' -o "$REP/time-$mode.txt" \
-        "$BIN" "$BOX" "$(fresh)" "${args[@]}" >/dev/null
+        "$BIN" "$BOX" "$dir" "${args[@]}" >/dev/null 2>&1
     echo "== $mode: $(cat "$REP/time-$mode.txt")"
 
-    strace -f -c -o "$REP/strace-$mode.txt" "$BIN" "$BOX" "$(fresh)" "${args[@]}" >/dev/null
+    next_out
+    strace -f -c -o "$REP/strace-$mode.txt" "$BIN" "$BOX" "$dir" "${args[@]}" >/dev/null 2>&1
     echo "== $mode: system calls per message ($MESSAGES messages)"
     awk -v n="$MESSAGES" '$1 ~ /^[0-9.]+$/ && NF >= 5 {
             name = $NF; calls = $4
             if (calls ~ /^[0-9]+$/) printf "  %-16s %9d calls  %6.2f per message\n", name, calls, calls / n
-        }' "$REP/strace-$mode.txt" | sort -k2 -n -r | head -15
+        }' "$REP/strace-$mode.txt" | sort -k2 -n -r >"$REP/strace-summary-$mode.txt"
+    sed -n 1,15p "$REP/strace-summary-$mode.txt"
 
+    next_out
     if perf record -q -e cpu-clock -g -o "$REP/perf-$mode.data" -- \
-        "$BIN" "$BOX" "$(fresh)" "${args[@]}" >/dev/null 2>&1; then
-        perf report -i "$REP/perf-$mode.data" --stdio --no-children --sort dso,symbol 2>/dev/null |
-            grep -E '^ +[0-9]' | head -30 >"$REP/perf-$mode.txt"
+        "$BIN" "$BOX" "$dir" "${args[@]}" >/dev/null 2>&1; then
+        perf report -i "$REP/perf-$mode.data" --stdio --no-children -g none --sort dso,symbol \
+            >"$REP/perf-report-$mode.txt" 2>/dev/null || true
+        grep -E '^ +[0-9]' "$REP/perf-report-$mode.txt" >"$REP/perf-$mode.txt" || true
         echo "== $mode: perf, top self time"
-        head -20 "$REP/perf-$mode.txt"
+        sed -n 1,20p "$REP/perf-$mode.txt"
     fi
 
+    next_out
     valgrind --tool=callgrind --callgrind-out-file="$REP/callgrind-$mode.out" \
-        "$BIN" "$BOX" "$(fresh)" "${args[@]}" >/dev/null 2>"$REP/valgrind-$mode.log"
-    callgrind_annotate --inclusive=no "$REP/callgrind-$mode.out" 2>/dev/null | head -45 >"$REP/callgrind-$mode.txt"
-    callgrind_annotate --inclusive=yes "$REP/callgrind-$mode.out" 2>/dev/null | head -60 >"$REP/callgrind-incl-$mode.txt"
+        "$BIN" "$BOX" "$dir" "${args[@]}" >/dev/null 2>"$REP/valgrind-$mode.log"
+    callgrind_annotate --inclusive=no "$REP/callgrind-$mode.out" >"$REP/callgrind-$mode.txt" 2>/dev/null || true
+    callgrind_annotate --inclusive=yes "$REP/callgrind-$mode.out" >"$REP/callgrind-incl-$mode.txt" 2>/dev/null || true
     total=$(grep -m1 -E 'PROGRAM TOTALS' "$REP/callgrind-$mode.txt" | awk '{gsub(",", "", $1); print $1}')
     echo "== $mode: callgrind, $total instructions = $((total / MESSAGES)) per message, $(awk -v t="$total" -v b="$BYTES" 'BEGIN { printf "%.1f", t / b }') per byte"
-    sed -n '/^Ir/,$p' "$REP/callgrind-$mode.txt" | head -25
+    awk '/file:function/ { on = 1; skip = 1; next } on && skip { skip = 0; next } on && NF' \
+        "$REP/callgrind-$mode.txt" | sed -n 1,20p
 done
 echo "(reports in $REP)"
 rm -rf "$OUT"
