@@ -1,0 +1,114 @@
+#include "tests/mailbox/scratch.h"
+
+#include <cstdio>
+
+#include "app/messages.h"
+
+namespace {
+
+class WriterTest : public MailboxTest {
+protected:
+    // Feeds write_line and gives back what reached the file and the expected count.
+    std::pair<std::string, std::uint64_t> written(std::initializer_list<std::string_view> lines) {
+        std::FILE* out = open_file(path("lines"), "wb");
+        std::uint64_t expected = 0;
+        for (std::string_view line : lines) expected += write_line(out, line);
+        expected += write_line(out, {}, true);
+        std::fclose(out);
+        return {read_file("lines"), expected};
+    }
+};
+
+std::string message(int n) {
+    return "From a\nDate: Sat, 3 Feb 2001 04:05:06 +0000\nFrom: b\nSubject: " + std::to_string(n) + "\n\nbody\n";
+}
+
+}  // namespace
+
+TEST_F(WriterTest, HeldLineEndsEveryFileWithALineEnd) {
+    std::FILE* out = open_file(path("held"), "wb");
+    EXPECT_EQ(0u, write_line(out, "a\n"));
+    EXPECT_EQ(3u, write_line(out, "b"));  // "a" CR LF
+    EXPECT_EQ(3u, write_line(out, {}, true));  // "b" and the added line end
+    EXPECT_EQ(0u, write_line(out, {}, true));  // nothing held any more
+    std::fclose(out);
+    EXPECT_EQ("a\r\nb\r\n", read_file("held"));
+}
+
+TEST_F(WriterTest, LastLineRules) {
+    EXPECT_EQ((std::pair<std::string, std::uint64_t>{"x\r\n", 3}), written({"x\n", ".\n"}));
+    EXPECT_EQ((std::pair<std::string, std::uint64_t>{"x\r\n", 3}), written({"x\n", "."}));
+    EXPECT_EQ((std::pair<std::string, std::uint64_t>{".\r\nx\r\n", 6}), written({".\n", "x\n"}));
+    EXPECT_EQ((std::pair<std::string, std::uint64_t>{"x\r\n..\r\n", 7}), written({"x\n", "..\n"}));
+    EXPECT_EQ((std::pair<std::string, std::uint64_t>{"", 0}), written({""}));
+    EXPECT_EQ((std::pair<std::string, std::uint64_t>{"\r\n\r\n", 4}), written({"\n", "\n"}));
+    // Ctrl-Z becomes a visible mark, and the count follows it.
+    EXPECT_EQ((std::pair<std::string, std::uint64_t>{"a<EOF>b\r\n<EOF>\r\n", 16}),
+              written({"a\x1A" "b\n", "\x1A"}));
+}
+
+TEST_F(WriterTest, MessageFileContentCountAndTime) {
+    options.numbering = true;
+    splitter.target_dir = path();
+    std::string body = "line\x1A\n.\nlast .\n";
+    std::string box = message(1) + body + message(2) + ".\n";
+    EXPECT_EQ(SplitResult::END_OF_FILE, split_mailbox(write_file("box", box), path("x"), SeparatorPolicy::STRICT));
+    EXPECT_EQ("Date: Sat, 3 Feb 2001 04:05:06 +0000\r\nFrom: b\r\nSubject: 1\r\n\r\nbody\r\nline<EOF>\r\n.\r\nlast .\r\n",
+              read_file("00000001.eml"));
+    EXPECT_EQ("Date: Sat, 3 Feb 2001 04:05:06 +0000\r\nFrom: b\r\nSubject: 2\r\n\r\nbody\r\n", read_file("00000002.eml"));
+    EXPECT_EQ(0, run_state.error_count);
+    // The UTC date of the message, taken as local time.
+    DirListing listing = list_dir(path("00000002.eml"));
+    ASSERT_TRUE(listing && listing->size() == 1);
+    const DirEntry& entry = listing->front();
+    EXPECT_EQ((std::vector<int>{2001, 2, 3, 4, 5, 6}),
+              (std::vector<int>{entry.year, entry.month, entry.day, entry.hour, entry.minute, entry.second}));
+}
+
+TEST_F(WriterTest, ExistingFileIsReplaced) {
+    options.numbering = true;
+    splitter.target_dir = path();
+    write_file("00000001.eml", std::string(5000, 'x'));
+    EXPECT_EQ(SplitResult::END_OF_FILE, split_mailbox(write_file("box", message(1)), path("x"), SeparatorPolicy::STRICT));
+    EXPECT_EQ("Date: Sat, 3 Feb 2001 04:05:06 +0000\r\nFrom: b\r\nSubject: 1\r\n\r\nbody\r\n", read_file("00000001.eml"));
+}
+
+TEST_F(WriterTest, CreationErrorAsksAndSkipsOrStops) {
+    options.numbering = true;
+    splitter.target_dir = path();
+    std::filesystem::create_directory(dir_ / "00000001.eml");  // blocks the first name
+    std::string box = write_file("box", message(1) + message(2));
+    EXPECT_EQ(SplitResult::END_OF_FILE, split_mailbox(box, path("x"), SeparatorPolicy::STRICT));
+    EXPECT_EQ(1, run_state.error_count);
+    ASSERT_EQ(1u, fake_ui.boxes.size());
+    EXPECT_EQ(format_text(MSG_CREATE_FILE, path("00000001.eml")) + QUESTION_SUFFIX, fake_ui.boxes[0]);
+    EXPECT_TRUE(read_file("00000002.eml").find("Subject: 2") != std::string::npos);
+
+    selection.message_counter = 0;
+    fake_ui.answer_yes = false;
+    EXPECT_EQ(SplitResult::STOP_AFTER_CREATE_ERROR, split_mailbox(box, path("x"), SeparatorPolicy::STRICT));
+    EXPECT_EQ(2, run_state.error_count);
+
+    // A directory that is gone is not a full disk on a volume that has room.
+    options.no_ask = true;
+    splitter.target_dir = path("gone") + path_separator;
+    selection.message_counter = 0;
+    EXPECT_EQ(SplitResult::END_OF_FILE, write_message(MessageInfo{}, splitter.target_dir));
+    EXPECT_EQ(3, run_state.error_count);
+}
+
+TEST_F(WriterTest, FatEntriesCountTheNewNameOrThePreviousNumber) {
+    std::string folder = path();
+    std::uint64_t present = count_dir_slots(folder + "*.*");
+    EXPECT_LT(0u, present);
+    // 34 characters need three long-name slots and the short one.
+    EXPECT_EQ(present + 4, fat_entries_needed(folder, std::string(30, 'n') + ".eml"));
+
+    options.numbering = true;
+    write_file("00000001.eml", "x");
+    present = count_dir_slots(folder + "*.*");
+    selection.message_counter = 2;
+    EXPECT_EQ(present + count_dir_slots(folder + "00000001.eml"), fat_entries_needed(folder, "00000002.eml"));
+    selection.message_counter = 1;
+    EXPECT_EQ(present, fat_entries_needed(folder, "00000001.eml"));
+}
