@@ -10,6 +10,7 @@ Environment:
   PARCELO_KINDS   "native", "wine" or "native,wine" (default): which builds to test
 """
 
+import codecs
 import os
 import shutil
 import signal
@@ -61,6 +62,22 @@ def pytest_collection_modifyitems(config, items):
     if dropped:
         config.hook.pytest_deselected(items=dropped)
         items[:] = kept
+
+
+# ---------------------------------------------------------------- texts
+
+def _windows_undefined(error):
+    # Windows maps the five bytes cp1252 leaves undefined to U+0081 and so on.
+    byte = error.object[error.start]
+    return chr(byte), error.start + 1
+
+
+codecs.register_error("parcelo_cp1252", _windows_undefined)
+
+
+def cp1252_text(data):
+    """Bytes of the Windows build as text, as Windows itself would read them."""
+    return data.decode("cp1252", "parcelo_cp1252")
 
 
 # ---------------------------------------------------------------- output trees
@@ -162,7 +179,7 @@ def parse_windows(output):
     if isinstance(output, subprocess.CompletedProcess):
         output = output.stdout
     if isinstance(output, bytes):
-        output = output.decode("cp1252", "replace")
+        output = cp1252_text(output)
     windows = []
     for line in output.splitlines():
         fields = _fields(line)
@@ -436,7 +453,8 @@ class Parcelo:
     def log_text(self):
         if not self.log_path.exists():
             return ""
-        return self.log_path.read_bytes().decode("cp1252" if self.kind == "wine" else "utf-8")
+        data = self.log_path.read_bytes()
+        return cp1252_text(data) if self.kind == "wine" else data.decode("utf-8")
 
     def clear_log(self):
         self.log_path.unlink(missing_ok=True)
@@ -486,19 +504,20 @@ class Both:
         self.wine = wine
         self.work_dir = work_dir
 
-    def run_each(self, make_args, timeout=60, env=None):
-        """make_args(runner, out_dir) -> args. Returns {kind: (result, snapshot)}."""
+    def run_each(self, make_args, timeout=60, env=None, label="out"):
+        """make_args(runner, out_dir) -> args; each build gets the empty folder
+        label-<kind>. Returns {kind: (result, snapshot of that folder)}."""
         results = {}
         for runner in (self.native, self.wine):
-            out_dir = self.work_dir / f"out-{runner.kind}"
-            out_dir.mkdir(exist_ok=True)
+            out_dir = self.work_dir / f"{label}-{runner.kind}"
+            out_dir.mkdir()
             result = runner.run(make_args(runner, out_dir), timeout=timeout, env=env)
             results[runner.kind] = (result, tree_snapshot(out_dir))
         return results
 
-    def assert_same_output(self, make_args, timeout=60, env=None):
+    def assert_same_output(self, make_args, timeout=60, env=None, label="out"):
         """Runs both, checks equal exit codes and equal trees; returns the results."""
-        results = self.run_each(make_args, timeout, env)
+        results = self.run_each(make_args, timeout, env, label)
         (native_result, native_tree), (wine_result, wine_tree) = \
             results["native"], results["wine"]
         assert native_result.returncode == wine_result.returncode, \

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds both presets and runs every test suite: the unit
+# tests natively and under Wine, the end-to-end tests and, once it exists, the
+# fuzz run. Every suite runs even when an earlier one fails; the exit code is
+# non-zero if any of them failed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+source tools/packages.sh
+
+PACKAGES=(cmake g++ googletest g++-mingw-w64-x86-64-posix wine64 xvfb python3-pytest
+          imagemagick x11-utils clang libclang-rt-14-dev)
+WINE=/usr/lib/wine/wine64
+LOGS=build/test-logs
+JOBS=$(nproc)
+
+# Wine cannot map non-ASCII file names under the plain C locale.
+export LANG=C.UTF-8
+unset LC_ALL
+# No Gecko/Mono installer dialogs when a fresh prefix boots.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+names=()
+results=()
+summaries=()
+times=()
+
+# run_step NAME SUMMARY_PATTERN TIMEOUT COMMAND...: output goes to $LOGS/NAME.log,
+# not through a pipe, because Wine's helper processes may hold a pipe open.
+run_step() {
+    local name=$1 pattern=$2 limit=$3
+    shift 3
+    local log="$LOGS/$name.log" start=$SECONDS rc
+    echo "== $name"
+    # timeout signals its whole process group, so Xvfb and Wine go too.
+    timeout --kill-after=20 "$limit" bash -c '"$@"' run_step "$@" >"$log" 2>&1
+    rc=$?
+    [ $rc -eq 124 ] && echo "timed out after $limit s" >>"$log"
+    local summary
+    summary=$(grep -E "$pattern" "$log" | tail -n 2 | tr '\n' ' ')
+    [ -n "$summary" ] || summary=$(tail -n 1 "$log")
+    if [ $rc -ne 0 ]; then
+        echo "-- $name failed with $rc; end of $log:"
+        tail -n 60 "$log"
+    fi
+    echo "-- $name: exit $rc, $((SECONDS - start)) s: $summary"
+    names+=("$name")
+    results+=("$rc")
+    times+=("$((SECONDS - start))")
+    summaries+=("$summary")
+    return $rc
+}
+
+skip_step() {
+    names+=("$1")
+    results+=("skipped")
+    times+=(0)
+    summaries+=("$2")
+    echo "-- $1 skipped: $2"
+}
+
+# Keeps going past a broken target, so that the programs the e2e tests use are
+# still rebuilt when only a unit test fails to compile.
+build_preset() {
+    cmake --preset "$1" && cmake --build --preset "$1" -j"$JOBS" -- -k
+}
+
+wine_unit_tests() {
+    local prefix rc
+    prefix=$(mktemp -d /tmp/parcelo-unit-wine.XXXXXX)
+    WINEPREFIX=$prefix WINEDEBUG=-all xvfb-run -a "$WINE" build/windows/parcelo_tests.exe --gtest_brief=1
+    rc=$?
+    WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null
+    rm -rf "$prefix"
+    return $rc
+}
+
+export WINE JOBS
+export -f build_preset wine_unit_tests
+
+total_start=$SECONDS
+install_missing "${PACKAGES[@]}" || { echo "package installation failed" >&2; exit 1; }
+mkdir -p "$LOGS"
+
+GTEST='^\[  (PASSED|FAILED)  \]|tests? from .* ran'
+BUILD='error|Built target parcelo$'
+
+if run_step build-native "$BUILD" 1800 build_preset native; then
+    run_step unit-native "$GTEST" 900 build/native/parcelo_tests --gtest_brief=1
+else
+    skip_step unit-native "native build failed"
+fi
+if run_step build-windows "$BUILD" 1800 build_preset windows; then
+    run_step unit-wine "$GTEST" 900 wine_unit_tests
+else
+    skip_step unit-wine "windows build failed"
+fi
+run_step e2e '(passed|failed|error|skipped|no tests ran)' 1500 \
+    xvfb-run -a /usr/bin/python3 -m pytest -q -rfEs -p no:cacheprovider tests/e2e
+if [ -x tools/run_fuzz.sh ]; then
+    run_step fuzz '^fuzz:' 1500 tools/run_fuzz.sh
+else
+    skip_step fuzz "tools/run_fuzz.sh is not there yet"
+fi
+
+echo
+echo "== summary (logs in $LOGS/)"
+failed=0
+for i in "${!names[@]}"; do
+    status=${results[$i]}
+    case $status in
+        0) word=ok ;;
+        skipped) word=skipped ;;
+        *) word="FAILED ($status)"; failed=1 ;;
+    esac
+    printf '%-14s %-12s %5ss  %s\n' "${names[$i]}" "$word" "${times[$i]}" "${summaries[$i]}"
+done
+echo "total: $((SECONDS - total_start)) s"
+exit $failed
