@@ -20,5 +20,5 @@ install_missing() {
         run_as_root=(sudo)
     fi
     "${run_as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q &&
-        "${run_as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+        "${run_as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
 }

@@ -7,8 +7,9 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 
+# xauth: xvfb-run needs it.
 PACKAGES=(cmake g++ googletest g++-mingw-w64-x86-64-posix wine64 xvfb python3-pytest
-          imagemagick x11-utils clang libclang-rt-14-dev)
+          imagemagick x11-utils clang libclang-rt-14-dev xauth)
 WINE=/usr/lib/wine/wine64
 LOGS=build/test-logs
 JOBS=$(nproc)
