@@ -224,15 +224,19 @@ int verb_gone(const Query& query) {
     return EXIT_NOT_FOUND;
 }
 
+HWND button_or_report(const Query& query) {
+    HWND button = wait_for_button(query, query.words[1]);
+    if (!button)
+        std::fprintf(stderr, "wintest: no button \"%s\" in \"%s\"\n", query.words[1].c_str(),
+                     query.words[0].c_str());
+    return button;
+}
+
 // Posted, not sent: a click may open a modal box inside the receiver's handler,
 // and a sent message would then wait for that box to close.
 int verb_click(const Query& query) {
-    HWND button = wait_for_button(query, query.words[1]);
-    if (!button) {
-        std::fprintf(stderr, "wintest: no button \"%s\" in \"%s\"\n", query.words[1].c_str(),
-                     query.words[0].c_str());
-        return EXIT_NOT_FOUND;
-    }
+    HWND button = button_or_report(query);
+    if (!button) return EXIT_NOT_FOUND;
     PostMessageA(button, BM_CLICK, 0, 0);
     return EXIT_OK;
 }
@@ -240,12 +244,8 @@ int verb_click(const Query& query) {
 int verb_key(const Query& query) {
     unsigned long key = 0;
     if (!parse_number(query.words[2], key)) return EXIT_USAGE;
-    HWND button = wait_for_button(query, query.words[1]);
-    if (!button) {
-        std::fprintf(stderr, "wintest: no button \"%s\" in \"%s\"\n", query.words[1].c_str(),
-                     query.words[0].c_str());
-        return EXIT_NOT_FOUND;
-    }
+    HWND button = button_or_report(query);
+    if (!button) return EXIT_NOT_FOUND;
     UINT scan = MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
     PostMessageA(button, WM_KEYDOWN, key, 1 | (scan << 16));
     PostMessageA(button, WM_KEYUP, key, 1 | (scan << 16) | (1u << 30) | (1u << 31));
@@ -270,7 +270,9 @@ LRESULT CALLBACK reply_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
     return DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
-bool ask_owner(HWND target, LPARAM what, std::string& answer) {
+bool ask_owner(const Query& query, LPARAM what, std::string& answer) {
+    HWND target = first_window(query);
+    if (!target) return false;
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string dll(path, length);
@@ -293,10 +295,10 @@ bool ask_owner(HWND target, LPARAM what, std::string& answer) {
         std::fprintf(stderr, "wintest: cannot hook the owner of the window\n");
         return false;
     }
-    UINT query = RegisterWindowMessageA("wintest.query");
+    UINT question = RegisterWindowMessageA("wintest.query");
     DWORD_PTR ignored = 0;
     // The answer comes back as WM_COPYDATA, handled while we wait for this send.
-    SendMessageTimeoutA(target, query, reinterpret_cast<WPARAM>(reply), what, SMTO_NORMAL, SEND_TIMEOUT_MS, &ignored);
+    SendMessageTimeoutA(target, question, reinterpret_cast<WPARAM>(reply), what, SMTO_NORMAL, SEND_TIMEOUT_MS, &ignored);
     UnhookWindowsHookEx(hook);
     DestroyWindow(reply);
     answer = reply_text;
@@ -304,10 +306,8 @@ bool ask_owner(HWND target, LPARAM what, std::string& answer) {
 }
 
 int verb_menu(const Query& query) {
-    HWND hwnd = first_window(query);
-    if (!hwnd) return EXIT_NOT_FOUND;
     std::string answer;
-    if (!ask_owner(hwnd, ASK_MENU, answer) || answer.empty()) {
+    if (!ask_owner(query, ASK_MENU, answer) || answer.empty()) {
         std::fprintf(stderr, "wintest: the window menu of \"%s\" cannot be read\n", query.words[0].c_str());
         return EXIT_NOT_FOUND;
     }
@@ -362,10 +362,8 @@ int verb_pos(const Query& query) {
 }
 
 int verb_icon(const Query& query) {
-    HWND hwnd = first_window(query);
-    if (!hwnd) return EXIT_NOT_FOUND;
     std::string answer;
-    if (!ask_owner(hwnd, ASK_ICON, answer)) return EXIT_NOT_FOUND;
+    if (!ask_owner(query, ASK_ICON, answer)) return EXIT_NOT_FOUND;
     std::printf("%s\n", answer.c_str());
     return EXIT_OK;
 }
