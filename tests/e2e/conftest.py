@@ -1,8 +1,12 @@
 """End-to-end harness: runs the POSIX build and parcelo.exe under Wine the same way.
 
 Fixtures:
-  parcelo     one runner per build (ids "native" and "wine")
-  both        both runners in one test, for comparing their output trees
+  parcelo     one runner per build (ids "native" and "wine"): run, start, path,
+              local_path, temp_dir, log_text, clear_log, log_path, crash_path,
+              wintest; the program sits in a folder of its own per test, so a test
+              may write settings_path (the parcelo.ini next to it)
+  both        both runners in one test: run_each, assert_same_output
+Helpers: tree_snapshot, compare_trees, assert_same_trees, parse_windows, cp1252_text
 Markers:
   native_only / wine_only   keep only that build's variant of a test
 Environment:
