@@ -75,7 +75,7 @@ if wants_wine; then
         exit 2
     fi
     export WINEPREFIX=${WINEPREFIX:-$WORK/wine}
-    export WINEDEBUG=-all
+    export WINEDEBUG=-all LANG=C.UTF-8  # Wine maps non-ASCII names only in a UTF-8 locale
     if [[ ! -d "$WINEPREFIX" ]]; then
         echo "creating the Wine prefix $WINEPREFIX ..." >&2
         "$WINE" wineboot -i >/dev/null 2>&1 || true
