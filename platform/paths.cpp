@@ -1,0 +1,28 @@
+// Plain string work on paths, the same on both builds.
+#include "platform/file_system.h"
+
+std::size_t last_separator(const std::string& path) {
+    std::size_t sep = path.rfind(path_separator);
+    if (sep != std::string::npos) return sep + 1;
+    // A drive prefix such as "c:" only exists on Windows; on POSIX ":" is an ordinary character.
+    if (path_separator == '\\') {
+        std::size_t colon = path.find(':');
+        if (colon != std::string::npos) return colon + 1;
+    }
+    return 0;
+}
+
+// A last component that begins with "." is taken as a directory, so "." and ".." become
+// ".\" and "..\" and never pass for file names.
+std::string dir_part(const std::string& path) {
+    std::size_t k = last_separator(path);
+    if (k == path.size()) return path;
+    if (path[k] == '.') return path + path_separator;
+    return path.substr(0, k);
+}
+
+std::string name_part(const std::string& path) {
+    std::size_t k = last_separator(path);
+    if (k < path.size() && path[k] != '.') return path.substr(k);
+    return {};
+}

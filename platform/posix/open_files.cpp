@@ -1,0 +1,46 @@
+// Opening, position and whole-file locks for <cstdio> files on POSIX.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+std::FILE* open_file(const std::string& path, const char* mode) {
+    return std::fopen(external_text(path).c_str(), mode);
+}
+
+std::uint64_t file_position(std::FILE* file) {
+    off_t position = ftello(file);
+    return position < 0 ? 0 : static_cast<std::uint64_t>(position);
+}
+
+// Two locks, since POSIX has two kinds that do not see each other: an exclusive flock keeps
+// out a second parcelo and flock users, and a record lock over the whole file keeps out
+// writers that use fcntl (mail delivery agents do). A read-only file can only carry a
+// shared record lock, which still refuses every writer. Both are advisory: unlike LockFile,
+// they do not stop a program that does not ask.
+bool lock_whole_file(std::FILE* file) {
+    int fd = fileno(file);
+    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
+    struct flock range {};
+    range.l_type = (fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY ? F_RDLCK : F_WRLCK;
+    range.l_whence = SEEK_SET;  // from offset 0, length 0 = to the end, however it grows
+    if (fcntl(fd, F_SETLK, &range) != 0 && (errno == EACCES || errno == EAGAIN)) {
+        flock(fd, LOCK_UN);
+        return false;
+    }
+    return true;  // a file system without record locks still has the flock
+}
+
+void unlock_whole_file(std::FILE* file) {
+    int fd = fileno(file);
+    if (fd < 0) return;
+    struct flock range {};
+    range.l_type = F_UNLCK;
+    range.l_whence = SEEK_SET;
+    fcntl(fd, F_SETLK, &range);
+    flock(fd, LOCK_UN);
+}

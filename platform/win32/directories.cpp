@@ -1,0 +1,87 @@
+// Directory listings, FAT slot counts, creation and deletion over kernel32.
+#include <windows.h>
+
+#include "platform/crash.h"
+#include "platform/file_system.h"
+
+namespace {
+
+constexpr std::size_t LONGEST_LISTED_PATH = 255;
+
+std::string attribute_letters(DWORD attributes) {
+    std::string letters;
+    if (attributes & FILE_ATTRIBUTE_READONLY) letters += 'r';
+    if (attributes & FILE_ATTRIBUTE_HIDDEN) letters += 'h';
+    if (attributes & FILE_ATTRIBUTE_SYSTEM) letters += 's';
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) letters += 'd';
+    if (attributes & FILE_ATTRIBUTE_ARCHIVE) letters += 'a';
+    if (attributes & 0x8) letters += 'v';  // volume label, known only to the old FAT calls
+    return letters;
+}
+
+DirEntry entry_of(const WIN32_FIND_DATAA& found) {
+    DirEntry entry;
+    entry.name = found.cFileName;
+    entry.attributes = attribute_letters(found.dwFileAttributes);
+    // Both halves: with the low half alone a 4 GiB file would pass for an empty one.
+    entry.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    FILETIME local;
+    WORD date = 0x21, time = 0;  // 1980-01-01 00:00:00 when the time has no DOS form
+    if (FileTimeToLocalFileTime(&found.ftLastWriteTime, &local) && FileTimeToDosDateTime(&local, &date, &time)) {
+        entry.year = 1980 + (date >> 9);
+        entry.month = (date >> 5) & 0x0F;
+        entry.day = date & 0x1F;
+        entry.hour = time >> 11;
+        entry.minute = (time >> 5) & 0x3F;
+        entry.second = (time & 0x1F) * 2;
+    }
+    return entry;
+}
+
+// FindFirstFileA's handle compared as the signed value -1 (INVALID_HANDLE_VALUE).
+bool is_valid(HANDLE handle) { return handle != INVALID_HANDLE_VALUE; }
+
+}  // namespace
+
+DirListing list_dir(const std::string& path) {
+    if (path.size() > LONGEST_LISTED_PATH) raise_unexpected_failure("list_dir: path longer than 255 characters");
+    std::string pattern = path;
+    while (pattern.size() > 1 && (pattern.back() == ' ' || pattern.back() == '\t' || pattern.back() == '\\'))
+        pattern.pop_back();
+
+    WIN32_FIND_DATAA found;
+    HANDLE handle = FindFirstFileA(pattern.c_str(), &found);
+    bool names_directory = is_valid(handle) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                           pattern.find_first_of("*?") == std::string::npos;
+    // A directory or a drive is listed by its contents, not by its own entry.
+    if (pattern.back() == ':' || names_directory) {
+        if (is_valid(handle)) FindClose(handle);
+        pattern += "\\*.*";
+        handle = FindFirstFileA(pattern.c_str(), &found);
+    }
+    if (!is_valid(handle)) return std::nullopt;
+    std::vector<DirEntry> entries;
+    do {
+        entries.push_back(entry_of(found));
+    } while (FindNextFileA(handle, &found));
+    FindClose(handle);
+    return entries;
+}
+
+std::uint64_t count_dir_slots(const std::string& pattern) {
+    WIN32_FIND_DATAA found;
+    HANDLE handle = FindFirstFileA(pattern.c_str(), &found);
+    if (!is_valid(handle)) return 0;
+    std::uint64_t slots = 0;
+    do {
+        // 13 characters per long-name slot, plus the 8.3 slot when a separate short name exists.
+        slots += (lstrlenA(found.cFileName) + 12) / 13;
+        if (found.cAlternateFileName[0] != '\0') slots += 1;
+    } while (FindNextFileA(handle, &found));
+    FindClose(handle);
+    return slots;
+}
+
+int create_dir(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) ? 0 : -1; }
+
+int delete_file(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : -1; }

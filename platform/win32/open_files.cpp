@@ -1,0 +1,33 @@
+// Opening, position and whole-file locks for <cstdio> files.
+#include <windows.h>
+
+#include <io.h>
+
+#include "platform/file_system.h"
+
+namespace {
+
+HANDLE handle_of(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+
+// One byte short of 4 GiB, which covers every file we are willing to read.
+constexpr DWORD LOCKED_LENGTH_LOW = 0xFFFFFFFF;
+
+}  // namespace
+
+std::FILE* open_file(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+std::uint64_t file_position(std::FILE* file) {
+    long long position = _ftelli64(file);
+    return position < 0 ? 0 : static_cast<std::uint64_t>(position);
+}
+
+bool lock_whole_file(std::FILE* file) {
+    HANDLE handle = handle_of(file);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    return LockFile(handle, 0, 0, LOCKED_LENGTH_LOW, 0) != 0;
+}
+
+void unlock_whole_file(std::FILE* file) {
+    HANDLE handle = handle_of(file);
+    if (handle != INVALID_HANDLE_VALUE) UnlockFile(handle, 0, 0, LOCKED_LENGTH_LOW, 0);
+}

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "tests/platform/scratch.h"
+
+namespace {
+
+// Every capital of cp1252 with its small letter.
+const std::string CAPITALS =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZ\x8A\x8C\x8E\x9F"
+    "\xC0\xC1\xC2\xC3\xC4\xC5\xC6\xC7\xC8\xC9\xCA\xCB\xCC\xCD\xCE\xCF"
+    "\xD0\xD1\xD2\xD3\xD4\xD5\xD6\xD8\xD9\xDA\xDB\xDC\xDD\xDE";
+const std::string SMALLS =
+    "abcdefghijklmnopqrstuvwxyz\x9A\x9C\x9E\xFF"
+    "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF"
+    "\xF0\xF1\xF2\xF3\xF4\xF5\xF6\xF8\xF9\xFA\xFB\xFC\xFD\xFE";
+
+}  // namespace
+
+TEST(CaseMapping, UmlautsKeepTheLength) {
+    EXPECT_EQ("\xE4\xF6\xFC" "abc", lower_case("\xC4\xD6\xDC" "ABC"));
+    EXPECT_EQ("\xC4\xD6\xDC" "ABC", upper_case("\xE4\xF6\xFC" "abc"));
+    EXPECT_EQ("stra\xDF" "e", lower_case("STRA\xDF" "E"));
+    EXPECT_EQ("STRA\xDF" "E", upper_case("stra\xDF" "e"));
+    EXPECT_EQ("", lower_case(""));
+    EXPECT_EQ("", upper_case(""));
+    std::string with_nul("A\0B", 3);
+    EXPECT_EQ(std::string("a\0b", 3), lower_case(with_nul));
+}
+
+TEST(CaseMapping, WholeCodePage) {
+    EXPECT_EQ(SMALLS, lower_case(CAPITALS));
+    EXPECT_EQ(CAPITALS, upper_case(SMALLS));
+    // Everything else stays: digits, signs, \xD7 (times), \xF7 (divide), \xB5 (micro).
+    std::string others;
+    for (int c = 1; c < 256; ++c)
+        if (CAPITALS.find(static_cast<char>(c)) == std::string::npos &&
+            SMALLS.find(static_cast<char>(c)) == std::string::npos && c != 0xDF && c != 0xB5)
+            others += static_cast<char>(c);
+    EXPECT_EQ(others, lower_case(others));
+    EXPECT_EQ(others, upper_case(others));
+}
+
+TEST(ExternalText, EveryByteSurvivesTheRoundTrip) {
+    std::string all;
+    for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
+    EXPECT_EQ(all, internal_text(external_text(all)));
+}
+
+TEST(ExternalText, Utf8OutsideAndCp1252Inside) {
+    if (is_windows()) GTEST_SKIP() << "Windows texts need no conversion";
+    EXPECT_EQ("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", external_text("Gr\xFC\xDF" "e \x80"));
+    EXPECT_EQ("Gr\xFC\xDF" "e \x80", internal_text("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC"));
+    EXPECT_EQ("a_b", internal_text("a\xF0\x9F\x93\xA7" "b"));      // no cp1252 letter for it
+    EXPECT_EQ("a_b", internal_text("a\xE4\xB8\xAD" "b"));
+    EXPECT_EQ("\xFC" "ber", internal_text("\xFC" "ber"));          // not UTF-8: kept as cp1252
+    EXPECT_EQ("\xC3", internal_text("\xC3"));                      // cut short
+    EXPECT_EQ("\xC0\xAF", internal_text("\xC0\xAF"));              // overlong form
+    EXPECT_EQ("\xED\xA0\x80", internal_text("\xED\xA0\x80"));      // surrogate
+}
