@@ -147,3 +147,34 @@ TEST_F(SelectMessage, NamesFromTheSubject) {
     EXPECT_EQ("x_002100000", select_message("Date : \nSubject: x\nSubject: y\n\n")->file_name);
     EXPECT_EQ(5, selection.message_counter);
 }
+
+// Blocks stitched from the pieces that trip parsers: whatever comes out must
+// still be a name Windows can create, within the budget plus suffix and counter.
+TEST_F(SelectMessage, HostileBlocksStillGiveUsableNames) {
+    const std::string_view pieces[] = {"=?", "?=", "?q?", "?B?", "utf-8", "=C3", "=A4", "w6Q=", "\"", ":",
+                                       "\n", "\n ", " ", "\t", "Date: ", "Subject: ", "Re: ", "NUL.",
+                                       std::string_view("\0", 1), "\xFF", "\x80", "/", "*", "<>", "..",
+                                       "1 Jan 2024 10:00 -0530", "x"};
+    unsigned seed = 12345;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = "Subject: ";
+        int count = static_cast<int>(seed % 40);
+        for (int k = 0; k < count; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            text += pieces[(seed >> 16) % std::size(pieces)];
+        }
+        std::optional<MessageInfo> info = select_message(text + "\n\n");
+        ASSERT_TRUE(info);
+        const std::string& name = info->file_name;
+        std::size_t end = name.back() == ']' ? name.rfind('[') : name.size();  // without the counter
+        ASSERT_GE(end, 11u) << name;
+        ASSERT_LE(end, 46u + 10u) << text;
+        ASSERT_EQ('_', name[end - 10]) << name;
+        for (unsigned char c : name)
+            ASSERT_TRUE(c >= 32 && std::string_view(":\"/\\?*<>|").find(static_cast<char>(c)) == std::string_view::npos)
+                << name;
+        std::string stem = name.substr(0, name.find('.'));
+        while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+        ASSERT_NE("NUL", stem) << name;
+    }
+}
