@@ -6,8 +6,6 @@ a tree written out here or between the two builds.
 """
 
 import calendar
-import fcntl
-import os
 import random
 import subprocess
 import sys
@@ -15,7 +13,7 @@ import uuid
 
 import pytest
 
-from app_support import body_lines, only_block, run_expecting
+from app_support import body_lines, only_block
 from conftest import assert_same_trees, tree_snapshot
 
 # Last-write times are the message dates (UTC) taken as local time; UTC keeps them plain.
