@@ -24,6 +24,7 @@
     X("user32.dll", GetSystemMetrics)            \
     X("user32.dll", GetSystemMenu)               \
     X("user32.dll", GetMenuItemCount)            \
+    X("user32.dll", GetMenuItemID)               \
     X("user32.dll", DeleteMenu)                  \
     X("user32.dll", SetWindowTextA)              \
     X("user32.dll", SendMessageA)                \

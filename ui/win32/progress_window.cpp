@@ -60,13 +60,18 @@ void centre_window(HWND window) {
                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Without Close (the last item) and its separator the close box is disabled too.
+// Without Close the close box is disabled too. In the standard window menu Close and the
+// separator above it are the last two items; Wine adds its own items after them, so we look
+// for Close by its command and fall back to the last two positions.
 void remove_close_item(HWND window) {
     HMENU menu = bound::GetSystemMenu(window, FALSE);
     int count = bound::GetMenuItemCount(menu);
-    if (count < 2) return;
-    bound::DeleteMenu(menu, count - 1, MF_BYPOSITION);
-    bound::DeleteMenu(menu, count - 2, MF_BYPOSITION);
+    int close = count - 1;
+    for (int position = 0; position < count; ++position)
+        if (bound::GetMenuItemID(menu, position) == SC_CLOSE) close = position;
+    if (close < 1) return;
+    bound::DeleteMenu(menu, close, MF_BYPOSITION);
+    bound::DeleteMenu(menu, close - 1, MF_BYPOSITION);
 }
 
 void create_controls(HWND window) {
