@@ -1,0 +1,181 @@
+"""The POSIX build's terminal front end: the progress display on a terminal and in a
+file, Ctrl-C as Abbrechen, and questions asked on the terminal."""
+
+import os
+import pty
+import re
+import select
+import signal
+import time
+
+import pytest
+
+pytestmark = pytest.mark.native_only
+
+MESSAGES = 15000
+CONFIRM = "Möchten Sie das Programm wirklich abbrechen? (j/n) ".encode("utf-8")
+FULL_BAR = b"\r[" + b"#" * 40 + b"] 100 %"
+
+
+def message(number):
+    head = (f"Date: Mon, 1 Jan 2007 10:00:00 +0000\n"
+            f"From: sender@example.org\n"
+            f"Subject: Nummer {number}\n\n").encode("ascii")
+    return head + f"Zeile {number}\n".encode("ascii") * 120
+
+
+def mbox(count):
+    return b"".join(b"From sender@example.org Mon Jan  1 10:00:00 2007\n" + message(n)
+                    for n in range(1, count + 1))
+
+
+@pytest.fixture(scope="module")
+def long_mailbox(tmp_path_factory):
+    """Enough messages for a run of a few seconds: time to press Ctrl-C."""
+    path = tmp_path_factory.mktemp("long") / "long.mbx"
+    path.write_bytes(mbox(MESSAGES))
+    return path
+
+
+def run_in_terminal(parcelo, args, reactions=(), timeout=120):
+    """Runs with a terminal for stdin, stdout and stderr (and as /dev/tty). reactions:
+    (output to wait for, bytes to type), in order. Returns (exit code, output)."""
+    command = parcelo.command(args)
+    env = parcelo._env(None)
+    pid, terminal = pty.fork()
+    if pid == 0:
+        try:
+            os.execve(command[0], command, env)
+        finally:
+            os._exit(127)
+    output, pending, seen = b"", list(reactions), 0
+    deadline = time.monotonic() + timeout
+    try:
+        while time.monotonic() < deadline:
+            ready, _, _ = select.select([terminal], [], [], 0.1)
+            if ready:
+                try:
+                    data = os.read(terminal, 65536)
+                except OSError:  # the program has ended and closed the terminal
+                    break
+                if not data:
+                    break
+                output += data
+            if pending:
+                found = output.find(pending[0][0], seen)
+                if found >= 0:
+                    seen = found + len(pending[0][0])
+                    os.write(terminal, pending.pop(0)[1])
+        else:
+            os.kill(pid, signal.SIGKILL)
+            pytest.fail(f"no end within {timeout} s; output: {output[-2000:]!r}")
+        _, status = os.waitpid(pid, 0)
+    finally:
+        os.close(terminal)
+    assert not pending, f"never saw {pending[0][0]!r}; output: {output[-2000:]!r}"
+    return os.waitstatus_to_exitcode(status), output
+
+
+def whole_messages(folder):
+    """How many message files there are; each is complete and they are numbered 1, 2, ..."""
+    names = sorted(p.name for p in folder.iterdir())
+    assert names == [f"{n:08d}.eml" for n in range(1, len(names) + 1)]
+    for name in names:
+        assert (folder / name).read_bytes() == message(int(name[:8])).replace(b"\n", b"\r\n"), name
+    return len(names)
+
+
+def test_progress_bar_redrawn_in_place(parcelo, tmp_path):
+    (tmp_path / "box.mbx").write_bytes(mbox(300))
+    out = tmp_path / "out"
+    code, output = run_in_terminal(parcelo, [tmp_path / "box.mbx", out, "/n"])
+    assert code == 0, output
+    lines = output.split(b"\r\n")
+    assert lines[0] == f"VON: {tmp_path / 'box.mbx'}".encode()
+    assert lines[1] == f"NACH: {out / 'box'}/".encode()
+    # The bar is one line, redrawn with a carriage return, ending full.
+    bar = lines[2]
+    assert bar.startswith(b"\r[") and bar.endswith(FULL_BAR), output
+    draws = bar.split(b"\r")[1:]
+    assert all(re.fullmatch(rb"\[[#.]{40}\] [ \d]{2}\d %", d) for d in draws), draws
+    assert lines[3:] == [b""], output
+    assert whole_messages(out / "box") == 300
+
+
+def test_minimised_keeps_to_one_line(parcelo, tmp_path):
+    (tmp_path / "box.mbx").write_bytes(mbox(300))
+    code, output = run_in_terminal(parcelo, [tmp_path / "box.mbx", tmp_path / "out", "/n", "/i"])
+    assert code == 0, output
+    assert output.endswith(b"\r100 % - parcelo\r\n"), output
+    assert output.count(b"\n") == 1 and b"VON:" not in output, output
+
+
+def test_plain_lines_when_stderr_is_no_terminal(parcelo, tmp_path):
+    (tmp_path / "box.mbx").write_bytes(mbox(300))
+    out = tmp_path / "out"
+    result = parcelo.run([tmp_path / "box.mbx", out, "/n"])
+    assert result.returncode == 0, result
+    assert b"\r" not in result.stderr
+    lines = result.stderr.decode("utf-8").splitlines()
+    assert lines[:2] == [f"VON: {tmp_path / 'box.mbx'}", f"NACH: {out / 'box'}/"]
+    # A line per ten percent at most, counting up to 100.
+    percents = [int(re.fullmatch(r"(\d+) %", line)[1]) for line in lines[2:]]
+    assert percents[-1] == 100, lines
+    tens = [p // 10 for p in percents]
+    assert tens == sorted(set(tens)) and len(percents) <= 10, lines
+
+
+@pytest.mark.parametrize("answer, code", [(b"j\n", 2), (b"n\n", 0), (b"\x03", 2)],
+                         ids=["yes", "no", "second-ctrl-c"])
+def test_ctrl_c_asks_whether_to_cancel(parcelo, tmp_path, long_mailbox, answer, code):
+    out = tmp_path / "out"
+    status, output = run_in_terminal(parcelo, [long_mailbox, out, "/n"],
+                                     [(b"%", b"\x03"), (CONFIRM, answer)])
+    assert status == code, output
+    assert output.count(CONFIRM) == 1, output
+    written = whole_messages(out / "long")
+    if code == 0:
+        assert written == MESSAGES
+        assert output.endswith(FULL_BAR + b"\r\n"), output[-200:]
+    else:
+        assert written < MESSAGES
+
+
+def test_ctrl_c_without_terminal_cancels(parcelo, tmp_path, long_mailbox):
+    out = tmp_path / "out"
+    # start() puts the program in a session of its own: no terminal to ask on.
+    process = parcelo.start([long_mailbox, out, "/n"])
+    deadline = time.monotonic() + 30
+    while not (out / "long" / "00000001.eml").exists():
+        assert process.poll() is None and time.monotonic() < deadline, process.returncode
+        time.sleep(0.01)
+    process.send_signal(signal.SIGINT)
+    assert process.wait(timeout=60) == 2
+    assert whole_messages(out / "long") < MESSAGES
+
+
+def two_mailboxes(tmp_path):
+    """a.mbx cannot be read as a mailbox, b.mbx can; they are split in that order."""
+    source = tmp_path / "post"
+    source.mkdir()
+    (source / "a.mbx").write_bytes(b"no mailbox at all\n")
+    (source / "b.mbx").write_bytes(mbox(3))
+    return source
+
+
+def test_question_without_terminal_answers_no(parcelo, tmp_path):
+    source, out = two_mailboxes(tmp_path), tmp_path / "out"
+    result = parcelo.run([source, out, "/n"])
+    assert result.returncode == 2, result
+    text = result.stderr.decode("utf-8")
+    assert f"Unbekanntes Dateiformat '{source}/a.mbx'.\n\nMöchten Sie fortfahren?\n" in text, text
+    assert not (out / "b").exists()
+
+
+def test_question_answered_on_the_terminal(parcelo, tmp_path):
+    source, out = two_mailboxes(tmp_path), tmp_path / "out"
+    code, output = run_in_terminal(parcelo, [source, out, "/n"],
+                                   [("Möchten Sie fortfahren? (j/n) ".encode(), b"J\n")])
+    assert code == 2, output
+    assert f"Unbekanntes Dateiformat '{source}/a.mbx'.".encode() in output
+    assert whole_messages(out / "b") == 3
