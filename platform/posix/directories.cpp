@@ -38,8 +38,9 @@ bool listed_before(const Found& a, const Found& b) {
 }
 
 // The entries of `dir` (with its trailing "/", or empty for the current directory) whose
-// names match `pattern`.
-Findings scan(const std::string& dir, const std::string& pattern) {
+// names match `pattern`; `described` adds what stat says of each, which slot counts skip
+// (they run for every message written to a FAT volume).
+Findings scan(const std::string& dir, const std::string& pattern, bool described) {
     std::string disk_dir = external_text(dir);
     std::vector<Found> found;
     DIR* stream = opendir(disk_dir.empty() ? "." : disk_dir.c_str());
@@ -54,7 +55,7 @@ Findings scan(const std::string& dir, const std::string& pattern) {
     } else {
         while (const dirent* entry = readdir(stream)) {
             Found item{internal_text(entry->d_name), entry->d_name, {}};
-            if (matches_pattern(pattern, item.name) && describe(disk_dir + entry->d_name, item.info))
+            if (matches_pattern(pattern, item.name) && (!described || describe(disk_dir + entry->d_name, item.info)))
                 found.push_back(std::move(item));
         }
         closedir(stream);
@@ -66,18 +67,18 @@ Findings scan(const std::string& dir, const std::string& pattern) {
 
 // Trailing blanks and separators go, never the first character; a directory named without
 // wildcards is listed by its contents.
-Findings look_up(std::string path) {
+Findings look_up(std::string path, bool described) {
     while (path.size() > 1 && (path.back() == ' ' || path.back() == '\t' || path.back() == '/')) path.pop_back();
     std::size_t k = last_separator(path);
     std::string dir = path.substr(0, k), name = path.substr(k);
-    if (has_wildcard(name)) return scan(dir, name);
+    if (has_wildcard(name)) return scan(dir, name, described);
     struct stat info;
     if (describe(external_text(path), info)) {
-        if (S_ISDIR(info.st_mode)) return scan(path == "/" ? path : path + "/", "*");
+        if (S_ISDIR(info.st_mode)) return scan(path == "/" ? path : path + "/", "*", described);
         return std::vector<Found>{{name, external_text(name), info}};
     }
     // "inbox." names the file "inbox", as on Windows.
-    if (!name.empty() && name.back() == '.') return scan(dir, name);
+    if (!name.empty() && name.back() == '.') return scan(dir, name, described);
     return std::nullopt;
 }
 
@@ -122,7 +123,7 @@ DirEntry entry_of(const Found& found) {
 
 DirListing list_dir(const std::string& path) {
     if (path.size() > LONGEST_LISTED_PATH) raise_unexpected_failure("list_dir: path longer than 255 characters");
-    Findings found = look_up(path);
+    Findings found = look_up(path, true);
     if (!found) return std::nullopt;
     std::vector<DirEntry> entries;
     for (const Found& item : *found) entries.push_back(entry_of(item));
@@ -130,7 +131,7 @@ DirListing list_dir(const std::string& path) {
 }
 
 std::uint64_t count_dir_slots(const std::string& pattern) {
-    Findings found = look_up(pattern);
+    Findings found = look_up(pattern, false);
     if (!found) return 0;
     std::uint64_t slots = 0;
     for (const Found& item : *found) slots += fat_slots(item.disk_name);

@@ -54,7 +54,7 @@ DirListing list_dir(const std::string& path) {
     bool names_directory = is_valid(handle) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                            pattern.find_first_of("*?") == std::string::npos;
     // A directory or a drive is listed by its contents, not by its own entry.
-    if (pattern.back() == ':' || names_directory) {
+    if ((!pattern.empty() && pattern.back() == ':') || names_directory) {
         if (is_valid(handle)) FindClose(handle);
         pattern += "\\*.*";
         handle = FindFirstFileA(pattern.c_str(), &found);

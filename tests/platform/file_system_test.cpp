@@ -87,6 +87,19 @@ TEST(ListDir, Wildcards) {
     EXPECT_NE(std::string::npos, sub->attributes.find('d'));
 }
 
+// readdir has no order of its own; runs should not change with it.
+TEST(ListDir, PosixOrderIsDotsThenNames) {
+    if (is_windows()) GTEST_SKIP() << "Windows keeps the order of its file system";
+    Scratch scratch;
+    for (const char* name : {"b.mbx", "C.mbx", "a.mbx", ".hidden"}) scratch.write(name);
+    DirListing listing = list_dir(scratch.root);
+    ASSERT_TRUE(listing);
+    std::vector<std::string> order;
+    for (const DirEntry& entry : *listing) order.push_back(entry.name);
+    EXPECT_EQ((std::vector<std::string>{".", "..", ".hidden", "C.mbx", "a.mbx", "b.mbx"}), order);
+    EXPECT_EQ("ha", find_entry(listing, ".hidden")->attributes);
+}
+
 TEST(ListDir, FileEntryHasSizeAndDosTime) {
     Scratch scratch;
     std::string file = scratch.write("inbox.mbx", "From a\r\n");
