@@ -14,12 +14,14 @@ import pytest
 
 from app_support import answer_box, body_lines, exit_code, only_block, wait_for_box
 from conftest import REPO, parse_windows
+from ui_support import whole_messages, write_mailbox
 
 pytestmark = pytest.mark.wine_only
 
 WINDOW_CLASS = "parcelo_progress"
 CONFIRM = "Möchten Sie das Programm wirklich abbrechen?"
 MESSAGES = 1000
+LINES = 1700  # about 100 KB a message, 100 MB in all
 MINIMISED = re.compile(r"^[ \d]{2}\d % - parcelo$")
 ARTEFACTS = REPO / "build" / "artefacts"
 
@@ -38,21 +40,9 @@ WS_CHILD_VISIBLE = 0x50000000
 WS_SYSMENU, WS_MINIMIZEBOX, WS_MAXIMIZEBOX, WS_THICKFRAME = 0x80000, 0x20000, 0x10000, 0x40000
 
 
-def message(number):
-    """One message of about 100 KB, LF line ends, without its separator line."""
-    head = (f"Date: Mon, 1 Jan 2007 10:00:00 +0000\n"
-            f"From: sender@example.org\n"
-            f"Subject: Nummer {number}\n\n").encode("ascii")
-    return head + f"Zeile {number} mit etwas Text, damit die Nachricht lang wird.\n".encode("ascii") * 1700
-
-
 @pytest.fixture(scope="module")
 def big_mailbox(tmp_path_factory):
-    path = tmp_path_factory.mktemp("big") / "big.mbx"
-    with path.open("wb") as out:
-        for number in range(1, MESSAGES + 1):
-            out.write(b"From sender@example.org Mon Jan  1 10:00:00 2007\n" + message(number))
-    return path
+    return write_mailbox(tmp_path_factory.mktemp("big") / "big.mbx", MESSAGES, LINES)
 
 
 def start(parcelo, big_mailbox, tmp_path, *switches):
@@ -76,16 +66,6 @@ def bar_position(parcelo, caption="parcelo", *options):
     result = parcelo.wintest("pos", caption, "--class", WINDOW_CLASS, *options)
     assert result.returncode == 0, result
     return int(result.stdout)
-
-
-def assert_only_whole_messages(folder, least=1):
-    """Every file written is a complete message: a cancelled run leaves no part of one."""
-    names = sorted(p.name for p in folder.iterdir())
-    assert len(names) >= least, names
-    assert names == [f"{n:08d}.eml" for n in range(1, len(names) + 1)]
-    for name in names:
-        assert (folder / name).read_bytes() == message(int(name[:8])).replace(b"\n", b"\r\n"), name
-    return len(names)
 
 
 def screen_size(parcelo):
@@ -150,8 +130,7 @@ def test_layout_menu_icon_and_enter_cancels(parcelo, big_mailbox, tmp_path):
     assert exit_code(process, timeout=60) == 2
     lines = body_lines(only_block(parcelo))
     assert "Abbruch durch den Benutzer." in lines, lines
-    written = assert_only_whole_messages(folder)
-    assert written < MESSAGES
+    assert whole_messages(folder, LINES) < MESSAGES
 
 
 def test_abbrechen_answered_no_lets_the_run_finish(parcelo, big_mailbox, tmp_path):
@@ -169,7 +148,7 @@ def test_abbrechen_answered_no_lets_the_run_finish(parcelo, big_mailbox, tmp_pat
         time.sleep(0.2)
     assert exit_code(process, timeout=120) == 0
     assert body_lines(only_block(parcelo)) == ["0 Fehler."]
-    assert assert_only_whole_messages(folder) == MESSAGES
+    assert whole_messages(folder, LINES) == MESSAGES
 
 
 def test_minimised_start_shows_the_percentage_in_the_title(parcelo, big_mailbox, tmp_path):
@@ -205,4 +184,4 @@ def test_minimised_start_shows_the_percentage_in_the_title(parcelo, big_mailbox,
     assert exit_code(process, timeout=120) == 0
     assert body_lines(only_block(parcelo)) == ["0 Fehler."]
     assert first_file.stat().st_ctime_ns == written_at
-    assert assert_only_whole_messages(folder) == MESSAGES
+    assert whole_messages(folder, LINES) == MESSAGES

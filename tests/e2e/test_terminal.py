@@ -10,31 +10,24 @@ import time
 
 import pytest
 
+from ui_support import whole_messages, write_mailbox
+
 pytestmark = pytest.mark.native_only
 
 MESSAGES = 15000
+LINES = 2
 CONFIRM = "Möchten Sie das Programm wirklich abbrechen? (j/n) ".encode("utf-8")
 FULL_BAR = b"\r[" + b"#" * 40 + b"] 100 %"
-
-
-def message(number):
-    head = (f"Date: Mon, 1 Jan 2007 10:00:00 +0000\n"
-            f"From: sender@example.org\n"
-            f"Subject: Nummer {number}\n\n").encode("ascii")
-    return head + f"Zeile {number}\n".encode("ascii") * 120
-
-
-def mbox(count):
-    return b"".join(b"From sender@example.org Mon Jan  1 10:00:00 2007\n" + message(n)
-                    for n in range(1, count + 1))
 
 
 @pytest.fixture(scope="module")
 def long_mailbox(tmp_path_factory):
     """Enough messages for a run of a few seconds: time to press Ctrl-C."""
-    path = tmp_path_factory.mktemp("long") / "long.mbx"
-    path.write_bytes(mbox(MESSAGES))
-    return path
+    return write_mailbox(tmp_path_factory.mktemp("long") / "long.mbx", MESSAGES, LINES)
+
+
+def short_mailbox(path, count=300):
+    return write_mailbox(path, count, LINES)
 
 
 def run_in_terminal(parcelo, args, reactions=(), timeout=120):
@@ -76,17 +69,8 @@ def run_in_terminal(parcelo, args, reactions=(), timeout=120):
     return os.waitstatus_to_exitcode(status), output
 
 
-def whole_messages(folder):
-    """How many message files there are; each is complete and they are numbered 1, 2, ..."""
-    names = sorted(p.name for p in folder.iterdir())
-    assert names == [f"{n:08d}.eml" for n in range(1, len(names) + 1)]
-    for name in names:
-        assert (folder / name).read_bytes() == message(int(name[:8])).replace(b"\n", b"\r\n"), name
-    return len(names)
-
-
 def test_progress_bar_redrawn_in_place(parcelo, tmp_path):
-    (tmp_path / "box.mbx").write_bytes(mbox(300))
+    short_mailbox(tmp_path / "box.mbx")
     out = tmp_path / "out"
     code, output = run_in_terminal(parcelo, [tmp_path / "box.mbx", out, "/n"])
     assert code == 0, output
@@ -99,11 +83,11 @@ def test_progress_bar_redrawn_in_place(parcelo, tmp_path):
     draws = bar.split(b"\r")[1:]
     assert all(re.fullmatch(rb"\[[#.]{40}\] [ \d]{2}\d %", d) for d in draws), draws
     assert lines[3:] == [b""], output
-    assert whole_messages(out / "box") == 300
+    assert whole_messages(out / "box", LINES) == 300
 
 
 def test_minimised_keeps_to_one_line(parcelo, tmp_path):
-    (tmp_path / "box.mbx").write_bytes(mbox(300))
+    short_mailbox(tmp_path / "box.mbx")
     code, output = run_in_terminal(parcelo, [tmp_path / "box.mbx", tmp_path / "out", "/n", "/i"])
     assert code == 0, output
     assert output.endswith(b"\r100 % - parcelo\r\n"), output
@@ -111,7 +95,7 @@ def test_minimised_keeps_to_one_line(parcelo, tmp_path):
 
 
 def test_plain_lines_when_stderr_is_no_terminal(parcelo, tmp_path):
-    (tmp_path / "box.mbx").write_bytes(mbox(300))
+    short_mailbox(tmp_path / "box.mbx")
     out = tmp_path / "out"
     result = parcelo.run([tmp_path / "box.mbx", out, "/n"])
     assert result.returncode == 0, result
@@ -133,7 +117,7 @@ def test_ctrl_c_asks_whether_to_cancel(parcelo, tmp_path, long_mailbox, answer, 
                                      [(b"%", b"\x03"), (CONFIRM, answer)])
     assert status == code, output
     assert output.count(CONFIRM) == 1, output
-    written = whole_messages(out / "long")
+    written = whole_messages(out / "long", LINES)
     if code == 0:
         assert written == MESSAGES
         assert output.endswith(FULL_BAR + b"\r\n"), output[-200:]
@@ -151,7 +135,7 @@ def test_ctrl_c_without_terminal_cancels(parcelo, tmp_path, long_mailbox):
         time.sleep(0.01)
     process.send_signal(signal.SIGINT)
     assert process.wait(timeout=60) == 2
-    assert whole_messages(out / "long") < MESSAGES
+    assert whole_messages(out / "long", LINES) < MESSAGES
 
 
 def two_mailboxes(tmp_path):
@@ -159,7 +143,7 @@ def two_mailboxes(tmp_path):
     source = tmp_path / "post"
     source.mkdir()
     (source / "a.mbx").write_bytes(b"no mailbox at all\n")
-    (source / "b.mbx").write_bytes(mbox(3))
+    short_mailbox(source / "b.mbx", 3)
     return source
 
 
@@ -178,4 +162,4 @@ def test_question_answered_on_the_terminal(parcelo, tmp_path):
                                    [("Möchten Sie fortfahren? (j/n) ".encode(), b"J\n")])
     assert code == 2, output
     assert f"Unbekanntes Dateiformat '{source}/a.mbx'.".encode() in output
-    assert whole_messages(out / "b") == 3
+    assert whole_messages(out / "b", LINES) == 3
