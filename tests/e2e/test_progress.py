@@ -185,3 +185,13 @@ def test_minimised_start_shows_the_percentage_in_the_title(parcelo, big_mailbox,
     assert body_lines(only_block(parcelo)) == ["0 Fehler."]
     assert first_file.stat().st_ctime_ns == written_at
     assert whole_messages(folder, LINES) == MESSAGES
+
+
+def test_no_window_ends_the_program(parcelo, tmp_path):
+    """Without a display the window cannot be made; the run must end, not wait."""
+    write_mailbox(tmp_path / "box.mbx", 3, 2)
+    result = parcelo.run([parcelo.path(tmp_path / "box.mbx"), parcelo.path(tmp_path / "out"), "/n"],
+                         env={"DISPLAY": ""}, timeout=60)
+    assert result.returncode == 3, result
+    assert b"creation of window 'parcelo' has failed." in result.stderr, result
+    assert not (tmp_path / "out" / "box").exists()
