@@ -1,0 +1,244 @@
+"""Faults from outside: a full disk, folders that cannot be written, locked, vanished and
+oversized mailboxes, overlong paths and a cancel in the middle of a message. Every run
+uses /p, so nothing waits for an answer, and the log tells what happened."""
+
+import fcntl
+import os
+import signal
+import time
+from pathlib import Path, PureWindowsPath
+
+import pytest
+
+from fault_support import (assert_logged, crlf, listing, log_lines, message, mounted, numbered,
+                           read_only, sparse_file, written)
+
+DISK_FULL = "Nicht genügend Speicherplatz verfügbar auf Laufwerk %s."
+CREATE_DIR = "Fehler beim Erzeugen des Verzeichnisses '%s'."
+READ_ERROR = "Fehler beim Lesen der Datei '%s'."
+TOO_LARGE = "Die Datei '%s' ist zu groß (> 2 GiB)."
+UNKNOWN = "Unbekanntes Dateiformat '%s'."
+CRASH = "Ein unerwarteter Fehler ist aufgetreten, siehe Datei '%s'."
+
+
+def run(parcelo, spec, out, *switches, timeout=120):
+    parcelo.clear_log()
+    return parcelo.run([parcelo.path(spec), parcelo.path(out), "/p", *switches], timeout=timeout)
+
+
+def error_count_line(parcelo):
+    return [line for line in log_lines(parcelo) if line.endswith(" Fehler.")]
+
+
+# ---------------------------------------------------------------- a full disk
+
+def test_disk_full_in_the_middle_of_a_message(parcelo, tmp_path):
+    small = tmp_path / "small"
+    with mounted("tmpfs", small, "size=1m"):
+        box = tmp_path / "box.mbx"
+        box.write_bytes(message(1) + message(2) + message(3, body=b"x" * 78 + b"\n") +
+                        message(4, body=(b"y" * 99 + b"\n") * 30000) + message(5))
+        out = small / "out"
+        result = run(parcelo, box, out, "/n")
+        assert result.returncode == 3, result
+        folder = out / "box"
+        first = numbered(folder, 3)
+        assert [p.read_bytes() for p in first] == [written(1), written(2), written(3, body=b"x" * 78 + b"\n")]
+        # The message that did not fit is gone, and nothing came after it.
+        assert sorted(p.name for p in folder.iterdir()) == [p.name for p in first]
+        drive = "Z:" if parcelo.kind == "wine" else str(folder)
+        lines = log_lines(parcelo)
+        assert (DISK_FULL % drive) in lines, parcelo.log_text()
+        assert lines[lines.index(DISK_FULL % drive) + 1] == "Programm abgebrochen."
+
+
+# ---------------------------------------------------------------- folders and mailboxes
+
+def two_mailboxes(tmp_path):
+    source = tmp_path / "in"
+    source.mkdir()
+    (source / "a.mbx").write_bytes(message(1) + message(2))
+    (source / "b.mbx").write_bytes(message(3))
+    return source
+
+
+def test_read_only_output_folder_is_reported_per_mailbox(parcelo, tmp_path):
+    source = two_mailboxes(tmp_path)
+    out = tmp_path / "out"
+    out.mkdir()
+    with read_only(out):
+        result = run(parcelo, source / "*.mbx", out)
+        assert result.returncode == 2, result
+        assert_logged(parcelo, CREATE_DIR, str(out / "a") + os.sep)
+        assert_logged(parcelo, CREATE_DIR, str(out / "b") + os.sep)
+        assert error_count_line(parcelo) == ["2 Fehler."]
+        assert listing(out) == set()
+
+
+def test_read_only_output_folder_with_d_is_reported_per_message(parcelo, tmp_path):
+    source = two_mailboxes(tmp_path)
+    out = tmp_path / "out"
+    out.mkdir()
+    with read_only(out):
+        result = run(parcelo, source / "*.mbx", out, "/d", "/n")
+        assert result.returncode == 2, result
+        for name in ("00000001.eml", "00000002.eml", "00000003.eml"):
+            assert_logged(parcelo, "Fehler beim Erzeugen der Datei '%s'.", out / name)
+        assert error_count_line(parcelo) == ["3 Fehler."]
+
+
+def test_a_file_where_the_mailbox_folder_goes_skips_only_that_mailbox(parcelo, tmp_path):
+    source = two_mailboxes(tmp_path)
+    out = tmp_path / "out"
+    out.mkdir()
+    (out / "a").write_bytes(b"in the way")
+    result = run(parcelo, source / "*.mbx", out, "/n")
+    assert result.returncode == 2, result
+    assert_logged(parcelo, CREATE_DIR, str(out / "a") + os.sep)
+    assert (out / "a").read_bytes() == b"in the way"
+    assert (out / "b" / "00000001.eml").read_bytes() == written(3)
+    assert error_count_line(parcelo) == ["1 Fehler."]
+
+
+def test_a_mailbox_locked_by_another_process_is_skipped(parcelo, tmp_path):
+    source = two_mailboxes(tmp_path)
+    out = tmp_path / "out"
+    with open(source / "a.mbx", "r+b") as held:
+        fcntl.lockf(held, fcntl.LOCK_EX)
+        result = run(parcelo, source / "*.mbx", out, "/n")
+    assert result.returncode == 2, result
+    assert_logged(parcelo, READ_ERROR, source / "a.mbx")
+    assert not (out / "a").exists()
+    assert (out / "b" / "00000001.eml").read_bytes() == written(3)
+
+
+def test_mailboxes_that_change_after_the_listing(parcelo, tmp_path):
+    """a.mbx is large, so the run is still busy with it when b.mbx becomes a folder and
+    c.mbx disappears; d.mbx is split as usual."""
+    source = tmp_path / "in"
+    source.mkdir()
+    (source / "a.mbx").write_bytes(message(1, body=(b"z" * 79 + b"\n") * 1_500_000))
+    for name, number in (("b.mbx", 2), ("c.mbx", 3), ("d.mbx", 4)):
+        (source / name).write_bytes(message(number))
+    out = tmp_path / "out"
+    parcelo.clear_log()
+    process = parcelo.start([parcelo.path(source / "*.mbx"), parcelo.path(out), "/p", "/n"],
+                            stdin=subprocess_devnull(), stdout=subprocess_devnull(),
+                            stderr=subprocess_devnull())
+    deadline = time.monotonic() + 60
+    while not (out / "a" / "00000001.eml").exists():
+        assert process.poll() is None, "the run ended before the first file appeared"
+        assert time.monotonic() < deadline
+        time.sleep(0.002)
+    (source / "b.mbx").unlink()
+    (source / "b.mbx").mkdir()
+    (source / "c.mbx").unlink()
+    if process.poll() is not None:
+        pytest.skip("the first mailbox was done before the others could be changed")
+    assert process.wait(timeout=120) == 2
+    assert_logged(parcelo, READ_ERROR, source / "b.mbx")
+    assert_logged(parcelo, READ_ERROR, source / "c.mbx")
+    assert (out / "d" / "00000001.eml").read_bytes() == written(4)
+    assert not (out / "b").exists() and not (out / "c").exists()
+    assert error_count_line(parcelo) == ["2 Fehler."]
+
+
+def subprocess_devnull():
+    return open(os.devnull, "r+b")
+
+
+# ---------------------------------------------------------------- sizes
+
+GIB2 = 2 ** 31
+
+
+@pytest.mark.parametrize("size", [GIB2 + 1, 4 * 2 ** 30 + 10], ids=["2GiB+1", "4GiB+10"])
+def test_mailboxes_over_2_gib_are_refused_unread(parcelo, tmp_path, size):
+    source = tmp_path / "in"
+    source.mkdir()
+    # A valid message first: had the file been read, its folder would exist.
+    big = sparse_file(source / "big.mbx", size, message(1))
+    (source / "small.mbx").write_bytes(message(2))
+    out = tmp_path / "out"
+    result = run(parcelo, source / "*.mbx", out, "/n")
+    assert result.returncode == 2, result
+    assert_logged(parcelo, TOO_LARGE, big)
+    assert not (out / "big").exists()
+    assert (out / "small" / "00000001.eml").read_bytes() == written(2)
+    assert error_count_line(parcelo) == ["1 Fehler."]
+
+
+def test_a_mailbox_of_exactly_2_gib_is_read(parcelo, tmp_path):
+    # Zeros after a first line that is no separator: only reading it can tell.
+    big = sparse_file(tmp_path / "big.mbx", GIB2, b"no separator here\n")
+    out = tmp_path / "out"
+    result = run(parcelo, big, out)
+    assert result.returncode == 2, result
+    assert_logged(parcelo, UNKNOWN, big)
+    assert not [line for line in log_lines(parcelo) if "zu groß" in line]
+
+
+# ---------------------------------------------------------------- overlong paths
+
+def expect_crash_path(parcelo, result):
+    assert result.returncode == 3, result
+    report = parcelo.crash_path.read_bytes().replace(b"\r\n", b"\n").decode(
+        "cp1252" if parcelo.kind == "wine" else "utf-8")
+    assert report.endswith("------------\nparcelo 0.68\nFehler beim Verarbeiten der Datei '' (0 bytes).\n"), report
+    # The diagnostic report comes first.
+    assert not report.startswith("------------"), report
+    shown = [line for line in log_lines(parcelo) if line.startswith(CRASH.split("%s")[0])]
+    assert len(shown) == 1, parcelo.log_text()
+    path = shown[0][len(CRASH.split("%s")[0]):-2]
+    if parcelo.kind == "native":
+        assert Path(path) == parcelo.crash_path
+    else:  # the prefix's own temporary folder, on its C: drive
+        assert PureWindowsPath(path).name == "ex.err" and path[1:3] == ":\\", path
+
+
+def test_a_specification_over_255_characters_takes_the_crash_path(parcelo, tmp_path):
+    parcelo.crash_path.unlink(missing_ok=True)
+    deep = tmp_path / ("d" * 120) / ("e" * 120)
+    deep.mkdir(parents=True)
+    (deep / "box.mbx").write_bytes(message(1))
+    spec = deep / "*.mbx"
+    assert len(parcelo.path(spec)) > 255
+    result = run(parcelo, spec, tmp_path / "out")
+    expect_crash_path(parcelo, result)
+    assert listing(tmp_path / "out") == set()
+
+
+def test_a_long_path_without_wildcards_takes_the_crash_path_too(parcelo, tmp_path):
+    # Resolving the two paths lists them too, before the run; the failure must still be
+    # reported like any other unexpected one, not end the program without a word.
+    parcelo.crash_path.unlink(missing_ok=True)
+    deep = tmp_path / ("d" * 120) / ("e" * 120)
+    deep.mkdir(parents=True)
+    (deep / "box.mbx").write_bytes(message(1))
+    result = run(parcelo, deep / "box.mbx", tmp_path / "out")
+    expect_crash_path(parcelo, result)
+
+
+# ---------------------------------------------------------------- cancelling
+
+@pytest.mark.native_only
+def test_ctrl_c_in_the_middle_of_a_message_leaves_no_partial_file(parcelo, tmp_path):
+    box = tmp_path / "box.mbx"
+    long_body = (b"w" * 79 + b"\n") * 2_000_000
+    box.write_bytes(message(1) + message(2, body=long_body) + message(3))
+    out = tmp_path / "out"
+    parcelo.clear_log()
+    process = parcelo.start([str(box), str(out), "/p", "/n"], stdin=subprocess_devnull(),
+                            stdout=subprocess_devnull(), stderr=subprocess_devnull())
+    second = out / "box" / "00000002.eml"
+    deadline = time.monotonic() + 60
+    while not second.exists():
+        assert process.poll() is None, "the run ended before the second message was begun"
+        assert time.monotonic() < deadline
+        time.sleep(0.001)
+    process.send_signal(signal.SIGINT)
+    assert process.wait(timeout=60) == 2
+    assert not second.exists()
+    assert (out / "box" / "00000001.eml").read_bytes() == written(1)
+    assert not (out / "box" / "00000003.eml").exists()
+    assert "Abbruch durch den Benutzer." in log_lines(parcelo)
