@@ -19,6 +19,11 @@ struct CrashTexts {
 };
 void set_crash_texts(const CrashTexts& texts);
 
+// The report file of install_crash_handler, opened for appending; nullptr if there is none or
+// it cannot be opened. On POSIX a link, a non-regular file or another user's file is refused,
+// since the temporary directory is shared.
+std::FILE* open_crash_report();
+
 // An internal failure we detect ourselves (e.g. a listing path over 255 characters):
 // the report, then `routine`. Never returns.
 [[noreturn]] void raise_unexpected_failure(const char* what);

@@ -228,4 +228,12 @@ void set_crash_texts(const CrashTexts& texts) {
     prepared_before.reset();
 }
 
+std::FILE* open_crash_report() {
+    int fd = open_report();
+    if (fd < 0) return nullptr;
+    std::FILE* file = fdopen(fd, "a");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
 void raise_unexpected_failure(const char* what) { report_and_end(what); }

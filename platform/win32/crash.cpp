@@ -83,6 +83,10 @@ void install_crash_handler(const std::string& report_path, CrashRoutine routine)
 // Windows runs the app's routine itself, so it needs no texts kept ready.
 void set_crash_texts(const CrashTexts&) {}
 
+std::FILE* open_crash_report() {
+    return setup.report_path.empty() ? nullptr : std::fopen(setup.report_path.c_str(), "a");
+}
+
 void raise_unexpected_failure(const char* what) {
     std::string text = std::string("Unexpected failure: ") + what + "\n";
     append_report(text.c_str());

@@ -39,6 +39,23 @@ TEST(UnexpectedFailure, ReportThenRoutine) {
     EXPECT_NE(std::string::npos, contents(report).find("listing went wrong"));
 }
 
+TEST(UnexpectedFailure, ReportOpensForAppending) {
+    Scratch scratch;
+    std::string report = scratch.write("ex.err", "report\n");
+    // In a process of its own, so that our handlers stay out of the other tests.
+    EXPECT_EXIT(
+        {
+            install_crash_handler(report, routine_exits_42);
+            std::FILE* file = open_crash_report();
+            if (file == nullptr) std::_Exit(1);
+            std::fputs("block\n", file);
+            std::fclose(file);
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(0u, contents(report).find("report\nblock"));  // text mode: Windows adds a CR
+}
+
 TEST(UnexpectedFailure, TerminateGoesTheSameWay) {
     Scratch scratch;
     std::string report = scratch.path("ex.err");
@@ -157,6 +174,12 @@ TEST(UnexpectedFailure, ReportRefusesASymbolicLink) {
         },
         testing::ExitedWithCode(42), "");
     EXPECT_EQ("", contents(target));
+    EXPECT_EXIT(
+        {
+            install_crash_handler(report, routine_exits_42);
+            std::_Exit(open_crash_report() == nullptr ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 #endif
