@@ -21,10 +21,11 @@ namespace {
 // a dot is an ordinary character, so the pattern is left as the user gave it.
 bool windows_patterns() { return path_separator == '\\'; }
 
-// The name up to its last "."; a name without a dot stays whole.
+// The name up to its last "."; a name without a dot stays whole, and so does one
+// that starts with its only dot (".inbox"), which would otherwise name no sub-directory.
 std::string base_name(const std::string& name) {
     const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
 bool has_wildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }

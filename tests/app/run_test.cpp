@@ -126,6 +126,13 @@ TEST_F(RunTest, DWritesStraightIntoTheOutputDirectory) {
     EXPECT_EQ(2, files);
 }
 
+TEST_F(RunTest, NameStartingWithItsDotKeepsASubDirectory) {
+    write_file(source.file(".inbox"), GOOD_MAILBOX);
+    run_state.spec_path = run_state.spec_dir + ".inbox";
+    EXPECT_EQ(0, run_all().exit_code);
+    EXPECT_TRUE(std::filesystem::is_directory(output.path / ".inbox"));
+}
+
 using RunDeathTest = RunTest;
 
 TEST_F(RunDeathTest, NoMatchEndsWithOne) {
