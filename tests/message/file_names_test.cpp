@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "tests/message/windows_name.h"
 
 namespace {
 
@@ -29,21 +30,6 @@ const DateTime jan_1_2024_9h{2024, 1, 1, 9, 0, 0};
 
 std::string name_of(std::string_view subject, double zone = 0, const DateTime& date = DateTime{}) {
     return build_file_name(subject, date, zone).file_name;
-}
-
-// What Windows accepts as the name of a plain file.
-bool is_windows_file_name(const std::string& name) {
-    if (name.empty() || name.back() == ' ' || name.back() == '.') return false;
-    for (unsigned char c : name)
-        if (c < 32 || std::string_view(":\"/\\?*<>|").find(static_cast<char>(c)) != std::string_view::npos)
-            return false;
-    std::string stem = name.substr(0, name.find('.'));
-    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    for (char& c : stem)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    static const std::set<std::string> devices{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$",
-                                               "COM1", "COM9", "LPT1", "LPT9", "COM\xB9", "LPT\xB3"};
-    return !devices.count(stem);
 }
 
 }  // namespace
