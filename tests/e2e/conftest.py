@@ -2,9 +2,9 @@
 
 Fixtures:
   parcelo     one runner per build (ids "native" and "wine"): run, start, path,
-              local_path, temp_dir, log_text, clear_log, log_path, crash_path,
-              wintest; the program sits in a folder of its own per test, so a test
-              may write settings_path (the parcelo.ini next to it)
+              local_path, temp_dir, program_temp_dir, log_text, clear_log,
+              log_path, crash_path, wintest; the program sits in a folder of its
+              own per test, so a test may write settings_path (its parcelo.ini)
   both        both runners in one test: run_each, assert_same_output
 Helpers: tree_snapshot, compare_trees, assert_same_trees, parse_windows, cp1252_text
 Markers:
@@ -265,6 +265,7 @@ class WineSession:
         self.xvfb = None
         self.prefix = None
         self.temp_dir = None
+        self.temp_dir_windows = None  # the same folder as the program names it
         self.env = None
         self.skip_reason = None
 
@@ -337,6 +338,7 @@ class WineSession:
         for name in ("TMP", "TEMP", "USERPROFILE"):
             value = self._output([WINE, "cmd", "/c", f"echo %{name}%"])
             if value and value != f"%{name}%":
+                self.temp_dir_windows = value.rstrip("\\")
                 unix = self._output([WINE, "winepath", "-u", value])
                 if unix:
                     path = Path(unix).resolve()
@@ -402,6 +404,11 @@ class Parcelo:
         return self.program_dir / "parcelo.ini"
 
     @property
+    def program_temp_dir(self):
+        """temp_dir as the program names it, without a trailing separator."""
+        return str(self.temp_dir) if self.kind == "native" else self._wine.temp_dir_windows
+
+    @property
     def log_path(self):
         return self.temp_dir / LOG_NAME
 
@@ -421,13 +428,23 @@ class Parcelo:
         return windows
 
     def local_path(self, program_path):
-        """The inverse of path(): a path the program printed, as a local path."""
+        """The inverse of path(): a path the program printed (under Wine on any
+        drive of the prefix, in any letter case), as a local path."""
         if self.kind == "native":
             return Path(program_path)
         windows = PureWindowsPath(program_path)
-        if windows.drive.upper() != "Z:":
-            raise ValueError(f"not on drive Z: {program_path!r}")
-        return Path("/", *windows.parts[1:])
+        drive = windows.drive.lower()
+        if len(drive) != 2 or not drive.endswith(":"):
+            raise ValueError(f"not a path with a drive letter: {program_path!r}")
+        local = (self._wine.prefix / "dosdevices" / drive).resolve()
+        for part in windows.parts[1:]:
+            exact = local / part
+            # Windows names ignore case; the program lower-cases some paths.
+            if not exact.exists() and local.is_dir():
+                exact = next((entry for entry in local.iterdir()
+                              if entry.name.lower() == part.lower()), exact)
+            local = exact
+        return local
 
     def command(self, args):
         args = [os.fspath(a) for a in args]

@@ -33,6 +33,9 @@ def test_temp_dir_is_where_wine_programs_write(parcelo):
     _run_to_files([WINE, "cmd", "/c", "echo probe> %TMP%\\probe.txt"], parcelo.env, None,
                   60, None, "cmd")
     assert probe.read_bytes().startswith(b"probe")
+    named = parcelo.program_temp_dir + "\\probe.txt"
+    assert parcelo.local_path(named) == probe
+    assert parcelo.local_path(named.upper()) == probe
     probe.unlink()
 
 
