@@ -181,13 +181,15 @@ HWND wait_for_button(const Query& query, const std::string& label) {
     }
 }
 
+std::vector<HWND> present_or_report(const Query& query, double default_seconds) {
+    std::vector<HWND> found = wait_for(query, seconds_or(query, default_seconds), true);
+    if (found.empty()) std::fprintf(stderr, "wintest: no window \"%s\"\n", query.words[0].c_str());
+    return found;
+}
+
 HWND first_window(const Query& query) {
-    std::vector<HWND> found = wait_for(query, seconds_or(query, 5), true);
-    if (found.empty()) {
-        std::fprintf(stderr, "wintest: no window \"%s\"\n", query.words[0].c_str());
-        return nullptr;
-    }
-    return found.front();
+    std::vector<HWND> found = present_or_report(query, 5);
+    return found.empty() ? nullptr : found.front();
 }
 
 bool parse_number(const std::string& text, unsigned long& value) {
@@ -208,11 +210,8 @@ int verb_list(const Query&) {
 }
 
 int verb_wait(const Query& query) {
-    std::vector<HWND> found = wait_for(query, seconds_or(query, 10), true);
-    if (found.empty()) {
-        std::fprintf(stderr, "wintest: no window \"%s\" appeared\n", query.words[0].c_str());
-        return EXIT_NOT_FOUND;
-    }
+    std::vector<HWND> found = present_or_report(query, 10);
+    if (found.empty()) return EXIT_NOT_FOUND;
     for (HWND hwnd : found) print_window(hwnd);
     return EXIT_OK;
 }
