@@ -49,6 +49,8 @@ std::string name_part(const std::string& path);
 //--- volumes
 VolumeInfo volume_info(const std::string& path);
 DiskSpace disk_free(const std::string& path);     // all -1 on failure
+// How messages name the volume of a path: the drive ("C:") on Windows, the mount point on POSIX.
+std::string volume_label(const std::string& path);
 std::uint64_t count_dir_slots(const std::string& pattern);  // 0 if nothing matches
 
 //--- directories

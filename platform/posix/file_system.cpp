@@ -1,5 +1,6 @@
 // Paths and volumes on POSIX. Paths are cp1252 inside and UTF-8 on disk.
 #include <linux/magic.h>
+#include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -110,6 +111,27 @@ VolumeInfo volume_info(const std::string& path) {
     struct statvfs limits;
     if (statvfs(probe.c_str(), &limits) == 0) info.max_component_length = static_cast<std::uint32_t>(limits.f_namemax);
     return info;
+}
+
+// There are no drive letters: the volume is named by the directory it is mounted on,
+// the last one up the path that is still on the same device.
+std::string volume_label(const std::string& path) {
+    std::string probe = external_text(full_path(path.empty() ? "." : path));
+    while (probe.size() > 1 && probe.back() == '/') probe.pop_back();
+    struct stat here;
+    while (stat(probe.c_str(), &here) != 0) {  // not there yet: ask its parent
+        std::size_t sep = probe.find_last_of('/');
+        if (sep == std::string::npos || probe == "/") return path;
+        probe.resize(sep == 0 ? 1 : sep);
+    }
+    while (probe != "/") {
+        std::size_t sep = probe.find_last_of('/');
+        std::string parent = sep == 0 ? "/" : probe.substr(0, sep);
+        struct stat above;
+        if (stat(parent.c_str(), &above) != 0 || above.st_dev != here.st_dev) break;
+        probe = parent;
+    }
+    return internal_text(probe);
 }
 
 DiskSpace disk_free(const std::string& path) {

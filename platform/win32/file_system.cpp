@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/file_system.h"
+#include "platform/text.h"
 
 const char path_separator = '\\';
 
@@ -82,6 +83,8 @@ VolumeInfo volume_info(const std::string& path) {
     }
     return info;
 }
+
+std::string volume_label(const std::string& path) { return upper_case(path.substr(0, 2)); }
 
 DiskSpace disk_free(const std::string& path) {
     ULARGE_INTEGER available, total, free;
