@@ -9,7 +9,6 @@
 #include "app/options.h"
 #include "app/run.h"
 #include "platform/crash.h"
-#include "platform/file_system.h"
 #include "ui/dialogs.h"
 
 // A path or a subject may itself hold "%", so the argument is spliced in as bytes.
@@ -52,7 +51,7 @@ bool ask_continue(const std::string& text) {
 }
 
 void crash(int) {
-    if (std::FILE* report = open_file(run_state.crash_file_path, "a")) {
+    if (std::FILE* report = open_crash_report()) {
         std::fputs(crash_block().c_str(), report);
         std::fclose(report);
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/crash.h"
 #include "tests/app/app_test_support.h"
 
 namespace {
@@ -98,6 +99,7 @@ TEST_F(MessagesDeathTest, CrashAppendsItsBlock) {
             print_boxes_at_exit();
             run_state.crash_file_path = report;
             run_state.crash_message = format_text(MSG_CRASH, report);
+            install_crash_handler(report, crash);
             run_state.current_file_name = "b.mbx";
             run_state.current_file_size = 12;
             crash(0);
