@@ -52,7 +52,12 @@ for name in $targets; do
     seeds=$CORPUS/$name
     work=$BUILD/corpus/$name
     artifacts=$BUILD/artifacts/$name
-    scratch=$BUILD/tmp/$name
+    # The splitter target makes and removes folders all the time: memory is far quicker.
+    if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+        scratch=/dev/shm/parcelo-fuzz-$$-$name
+    else
+        scratch=$BUILD/tmp/$name
+    fi
     log=$BUILD/logs/$name.log
     mkdir -p "$seeds" "$work" "$artifacts" "$scratch"
     if [ "$SECONDS_EACH" -gt 0 ]; then
