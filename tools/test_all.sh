@@ -65,10 +65,36 @@ build_preset() {
     cmake --preset "$1" && cmake --build --preset "$1" -j"$JOBS" -- -k
 }
 
+# Runs a command on an X server of its own. Not "xvfb-run -a": two of those
+# starting together can pick the same display, and one then dies with the
+# other's server. With -displayfd, Xvfb picks a free display itself.
+with_display() {
+    local number_file xvfb rc
+    number_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" 2>/dev/null &
+    xvfb=$!
+    for _ in $(seq 300); do
+        grep -q '^[0-9]' "$number_file" && break
+        sleep 0.1
+    done
+    if ! grep -q '^[0-9]' "$number_file"; then
+        echo "Xvfb did not start" >&2
+        kill "$xvfb" 2>/dev/null
+        rm -f "$number_file"
+        return 1
+    fi
+    DISPLAY=":$(head -n 1 "$number_file")" "$@"
+    rc=$?
+    kill "$xvfb"
+    wait "$xvfb" 2>/dev/null
+    rm -f "$number_file"
+    return $rc
+}
+
 wine_unit_tests() {
     local prefix rc
     prefix=$(mktemp -d /tmp/parcelo-unit-wine.XXXXXX)
-    WINEPREFIX=$prefix WINEDEBUG=-all xvfb-run -a "$WINE" build/windows/parcelo_tests.exe --gtest_brief=1
+    WINEPREFIX=$prefix WINEDEBUG=-all with_display "$WINE" build/windows/parcelo_tests.exe --gtest_brief=1
     rc=$?
     WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null
     rm -rf "$prefix"
@@ -76,14 +102,14 @@ wine_unit_tests() {
 }
 
 export WINE JOBS
-export -f build_preset wine_unit_tests
+export -f build_preset with_display wine_unit_tests
 
 total_start=$SECONDS
 install_missing "${PACKAGES[@]}" || { echo "package installation failed" >&2; exit 1; }
 mkdir -p "$LOGS"
 
 GTEST='^\[  (PASSED|FAILED)  \]|tests? from .* ran'
-BUILD='error|Built target parcelo$'
+BUILD='error:|Built target parcelo$'
 
 if run_step build-native "$BUILD" 1800 build_preset native; then
     run_step unit-native "$GTEST" 900 build/native/parcelo_tests --gtest_brief=1
@@ -96,7 +122,7 @@ else
     skip_step unit-wine "windows build failed"
 fi
 run_step e2e '(passed|failed|error|skipped|no tests ran)' 1500 \
-    xvfb-run -a /usr/bin/python3 -m pytest -q -rfEs -p no:cacheprovider tests/e2e
+    with_display /usr/bin/python3 -m pytest -q -rfEs -p no:cacheprovider tests/e2e
 if [ -x tools/run_fuzz.sh ]; then
     run_step fuzz '^fuzz:' 1500 tools/run_fuzz.sh
 else

@@ -16,6 +16,7 @@ Environment:
 
 import codecs
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -250,14 +251,6 @@ def _clean_env():
 
 # ---------------------------------------------------------------- the Wine session
 
-def _free_display():
-    for number in range(90, 200):
-        if not Path(f"/tmp/.X{number}-lock").exists() and \
-                not Path(f"/tmp/.X11-unix/X{number}").exists():
-            return number
-    return None
-
-
 class WineSession:
     """One temporary prefix for the whole pytest session, with a persistent server."""
 
@@ -303,22 +296,30 @@ class WineSession:
 
     def _start_xvfb(self):
         xvfb = shutil.which("Xvfb")
-        number = _free_display()
-        if not xvfb or number is None:
-            self.skip_reason = "no DISPLAY and no Xvfb to start (run pytest under xvfb-run -a)"
+        if not xvfb:
+            self.skip_reason = "no DISPLAY and no Xvfb to start (install xvfb)"
             return None
-        self.xvfb = subprocess.Popen([xvfb, f":{number}", "-screen", "0", "1280x1024x24",
-                                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+        # -displayfd: Xvfb picks a free display itself and reports it when ready;
+        # choosing a number ourselves races with other X servers starting.
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen([xvfb, "-displayfd", str(write_end), "-screen", "0",
+                                      "1280x1024x24", "-nolisten", "tcp"],
+                                     pass_fds=(write_end,), stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL, start_new_session=True)
-        socket = Path(f"/tmp/.X11-unix/X{number}")
-        deadline = time.monotonic() + 20
-        while time.monotonic() < deadline:
-            if socket.exists():
-                return f":{number}"
-            if self.xvfb.poll() is not None:
-                break
-            time.sleep(0.1)
-        self.skip_reason = f"Xvfb did not come up on display :{number}"
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 30
+        with os.fdopen(read_end, "rb", buffering=0) as reader:
+            while not number.endswith(b"\n") and time.monotonic() < deadline:
+                ready, _, _ = select.select([reader], [], [], 0.5)
+                if ready:
+                    chunk = reader.read(16)
+                    if not chunk:
+                        break
+                    number += chunk
+        if number.strip().isdigit():
+            return f":{number.strip().decode()}"
+        self.skip_reason = "Xvfb did not come up"
         return None
 
     def _quiet(self, command, timeout):
@@ -357,7 +358,12 @@ class WineSession:
         if self.prefix is not None:
             shutil.rmtree(self.prefix, ignore_errors=True)
         if self.xvfb is not None:
-            _kill_group(self.xvfb)
+            # Terminated, not killed, so that it removes its socket and lock file.
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                _kill_group(self.xvfb)
 
 
 @pytest.fixture(scope="session")
