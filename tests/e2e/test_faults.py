@@ -10,7 +10,7 @@ from pathlib import Path, PureWindowsPath
 
 import pytest
 
-from fault_support import (assert_logged, crlf, listing, log_lines, message, mounted, numbered,
+from fault_support import (assert_logged, listing, log_lines, message, mounted, numbered,
                            read_only, sparse_file, written)
 
 DISK_FULL = "Nicht genügend Speicherplatz verfügbar auf Laufwerk %s."
@@ -46,7 +46,7 @@ def test_disk_full_in_the_middle_of_a_message(parcelo, tmp_path):
         assert [p.read_bytes() for p in first] == [written(1), written(2), written(3, body=b"x" * 78 + b"\n")]
         # The message that did not fit is gone, and nothing came after it.
         assert sorted(p.name for p in folder.iterdir()) == [p.name for p in first]
-        drive = "Z:" if parcelo.kind == "wine" else str(folder)
+        drive = "Z:" if parcelo.kind == "wine" else str(small)  # the mount point
         lines = log_lines(parcelo)
         assert (DISK_FULL % drive) in lines, parcelo.log_text()
         assert lines[lines.index(DISK_FULL % drive) + 1] == "Programm abgebrochen."

@@ -6,14 +6,12 @@ and the crash report in the shared temporary folder are not opened through plant
 or files of another user."""
 
 import os
-import resource
 import subprocess
 import sys
-from pathlib import Path
 
 import pytest
 
-from fault_support import crlf, listing, log_lines, message, numbered, sparse_file, written
+from fault_support import crlf, listing, message, numbered, sparse_file, written
 
 RESERVED = set('<>:"/\\|?*')
 DEVICES = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"} | \
@@ -183,11 +181,19 @@ def test_memory_does_not_grow_with_the_mailbox(parcelo, tmp_path):
 
 # ---------------------------------------------------------------- the shared temporary folder
 
-def crash_run(parcelo, tmp_path):
-    """A run that ends through the crash routine: a specification over 255 characters."""
-    deep = tmp_path / ("d" * 120) / ("e" * 120)
-    deep.mkdir(parents=True)
-    return run(parcelo, deep / "*.mbx", tmp_path / "out")
+def run_writing(parcelo, tmp_path, planted):
+    """A run that writes `planted`: the log of a clean run with /p, or the crash report of a
+    run that ends through the crash routine (a specification over 255 characters)."""
+    if planted == "parcelo.log":
+        box = tmp_path / "box.mbx"
+        box.write_bytes(message(1))
+        result = parcelo.run([str(box), str(tmp_path / "out"), "/p"])
+        assert result.returncode == 0, result
+    else:
+        deep = tmp_path / ("d" * 120) / ("e" * 120)
+        deep.mkdir(parents=True)
+        result = run(parcelo, deep / "*.mbx", tmp_path / "out")
+        assert result.returncode == 3, result
 
 
 @pytest.mark.native_only
@@ -198,14 +204,7 @@ def test_planted_links_in_the_temporary_folder_are_not_followed(parcelo, tmp_pat
     link = parcelo.temp_dir / planted
     link.unlink(missing_ok=True)
     link.symlink_to(victim)
-    box = tmp_path / "box.mbx"
-    box.write_bytes(message(1))
-    if planted == "parcelo.log":
-        result = parcelo.run([str(box), str(tmp_path / "out"), "/p"])
-        assert result.returncode == 0, result
-    else:
-        result = crash_run(parcelo, tmp_path)
-        assert result.returncode == 3, result
+    run_writing(parcelo, tmp_path, planted)
     assert victim.read_bytes() == b"precious\n"
     assert link.is_symlink()
 
@@ -218,12 +217,5 @@ def test_files_of_another_user_in_the_temporary_folder_are_left_alone(parcelo, t
     foreign = parcelo.temp_dir / planted
     foreign.write_bytes(b"not yours\n")
     os.chown(foreign, 65534, 65534)
-    box = tmp_path / "box.mbx"
-    box.write_bytes(message(1))
-    if planted == "parcelo.log":
-        result = parcelo.run([str(box), str(tmp_path / "out"), "/p"])
-        assert result.returncode == 0, result
-    else:
-        result = crash_run(parcelo, tmp_path)
-        assert result.returncode == 3, result
+    run_writing(parcelo, tmp_path, planted)
     assert foreign.read_bytes() == b"not yours\n"
