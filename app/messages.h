@@ -35,6 +35,7 @@ inline constexpr const char* MSG_UNKNOWN_KEY = "Unbekannter Schlüssel '%s'.";
 inline constexpr const char* MSG_PREFIX_COMMA =
     "Ein Präfix mit einem Komma muss in Anführungszeichen eingeschlossen sein.";
 inline constexpr const char* MSG_CONTRADICTION = "Widerspruch ob '%s' ersetzt werden soll oder nicht.";
+inline constexpr const char* MSG_INVALID_EXTENSION = "Ungültige Dateierweiterung '%s'.";
 inline constexpr const char* MSG_NAME_BUDGET =
     "Die Erweiterung ist zu lang oder der Wert von 'MaxFilenameLength' ist zu klein.";
 

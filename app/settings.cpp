@@ -29,6 +29,18 @@ std::string_view trim(std::string_view text) { return trim_right(trim_left(text)
 
 bool is_quote(char c) { return c == '"' || c == '\''; }
 
+// What Windows refuses inside a file name; a separator would even leave the folder.
+bool usable_in_name(char c) {
+    return static_cast<unsigned char>(c) >= 32 && std::string_view("<>:\"/\\|?*").find(c) == std::string_view::npos;
+}
+
+// Windows drops a trailing dot or blank, so the name on disk would not be the one we wrote.
+bool usable_extension(std::string_view extension) {
+    for (char c : extension)
+        if (!usable_in_name(c)) return false;
+    return extension.empty() || (extension.back() != '.' && extension.back() != ' ');
+}
+
 SettingsFile failure(SettingsStatus status, int line) {
     SettingsFile file;
     file.status = status;
@@ -72,7 +84,8 @@ std::optional<std::string> apply_prefixes(std::string_view value) {
 std::optional<std::string> apply_replacements(std::string_view value) {
     for (std::string_view item : split_outside_quotes(value, false)) {
         item = trim(item);
-        if (item.size() == 4 && item.front() == '"' && item.back() == '"') {
+        // A replacement that no file name can hold is ignored like any malformed item.
+        if (item.size() == 4 && item.front() == '"' && item.back() == '"' && usable_in_name(item[2])) {
             settings.replace_from += item[1];
             settings.replace_to += item[2];
         }
@@ -179,6 +192,7 @@ std::optional<std::string> apply_settings(const SettingsFile& file) {
         if (key == "fileextension") {
             const std::size_t rest = entry.value.find_first_not_of('.');
             settings.file_extension = rest == std::string::npos ? "" : "." + entry.value.substr(rest);
+            if (!usable_extension(settings.file_extension)) return format_text(MSG_INVALID_EXTENSION, entry.value);
         } else if (key == "prefixestoremove") {
             prefixes = lower_case(entry.value);
         } else if (key == "replaceinfilename") {

@@ -138,6 +138,14 @@ TEST_F(SettingsTest, FileExtensionForms) {
     }
 }
 
+TEST_F(SettingsTest, ExtensionsNoFileNameCanHoldAreRefused) {
+    for (const char* value : {"../../evil", "..\\evil", "a/b", "e:ml", "txt.", "t*t", "e\x01l"}) {
+        reset_app_state();
+        EXPECT_EQ(std::string("Ung\xFCltige Dateierweiterung '") + value + "'.",
+                  apply(std::string("[mailfiles]\nfileextension=") + value + "\n"));
+    }
+}
+
 TEST_F(SettingsTest, PrefixListsWithQuotesAndCommas) {
     EXPECT_EQ("", apply("[mailfiles]\nPrefixesToRemove = Re:, \"Antw:\" , 'WG:', \"a,b\", 'x\"y'\n"));
     EXPECT_EQ((std::vector<std::string>{"re:", "antw:", "wg:", "a,b", "x\"y"}), settings.prefixes_to_remove);
@@ -165,19 +173,27 @@ TEST_F(SettingsTest, PrefixKeyPresenceDecides) {
 }
 
 TEST_F(SettingsTest, ReplacementsOfExactlyFourCharacters) {
-    EXPECT_EQ("", apply("[mailfiles]\nreplaceinfilename=\" _\", \"._\", \"ab\"x, \"abc\", 'cd', \"e\", \",;\"\n"));
-    EXPECT_EQ(" .,", settings.replace_from);
-    EXPECT_EQ("__;", settings.replace_to);
-    EXPECT_EQ('_', settings.space_char);
-    EXPECT_EQ("___", settings.ellipsis);
-}
-
-TEST_F(SettingsTest, ReplacementsKeepTheirDefaultsWhenUnnamed) {
-    EXPECT_EQ("", apply("[mailfiles]\nreplaceinfilename=\"&+\"\n"));
-    EXPECT_EQ("&", settings.replace_from);
-    EXPECT_EQ("+", settings.replace_to);
-    EXPECT_EQ(' ', settings.space_char);
-    EXPECT_EQ("...", settings.ellipsis);
+    struct Case {
+        const char* value;
+        const char* from;
+        const char* to;
+        char space;
+        const char* ellipsis;
+    };
+    for (const Case& c : {
+             // only quote-x-y-quote items count; blank and dot also set the space and the mark
+             Case{"\" _\", \"._\", \"ab\"x, \"abc\", 'cd', \"e\", \",;\"", " .,", "__;", '_', "___"},
+             Case{"\"&+\"", "&", "+", ' ', "..."},
+             // a target no file name can hold is dropped: separators, reserved and control characters
+             Case{"\"a/\", \" \\\", \".:\", \"b|\", \"c\x01\", \"e-\", \"d\"\"", "e", "-", ' ', "..."},
+         }) {
+        reset_app_state();
+        EXPECT_EQ("", apply(std::string("[mailfiles]\nreplaceinfilename=") + c.value + "\n"));
+        EXPECT_EQ(c.from, settings.replace_from) << c.value;
+        EXPECT_EQ(c.to, settings.replace_to) << c.value;
+        EXPECT_EQ(c.space, settings.space_char) << c.value;
+        EXPECT_EQ(c.ellipsis, settings.ellipsis) << c.value;
+    }
 }
 
 TEST_F(SettingsTest, ReplacementContradiction) {

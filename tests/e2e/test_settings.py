@@ -34,9 +34,10 @@ def framed(parcelo, message):
     ('[mailfiles]\nprefixestoremove=""\n', PREFIX_ERROR),
     ('[mailfiles]\nreplaceinfilename="ab", "ba"\n', "Widerspruch ob 'a' ersetzt werden soll oder nicht."),
     ("[mailfiles]\nmaxfilenamelength=20\nfileextension=.abcdefghijk\n", BUDGET_ERROR),
+    ("[mailfiles]\nfileextension=..\\..\\evil\n", "Ungültige Dateierweiterung '..\\..\\evil'."),
 ], ids=["comment-only", "empty", "no-header", "no-bracket", "empty-name", "duplicate-key",
         "duplicate-section", "blanks-in-name", "unknown-section", "unknown-key", "empty-prefix",
-        "quoted-empty-prefix", "contradiction", "name-budget"])
+        "quoted-empty-prefix", "contradiction", "name-budget", "escaping-extension"])
 def test_errors_are_logged_in_their_frame(parcelo, tmp_path, text, message):
     write_settings(parcelo, text)
     out = tmp_path / "out"
