@@ -96,9 +96,21 @@ std::string mapped(std::string_view text, const std::array<unsigned char, 256>& 
 std::string lower_case(std::string_view text) { return mapped(text, CASES.lower); }
 std::string upper_case(std::string_view text) { return mapped(text, CASES.upper); }
 
+namespace {
+
+bool all_ascii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+}  // namespace
+
+// Names are nearly always plain ASCII, which is the same in both encodings.
 std::string external_text(std::string_view cp1252) {
+    if (all_ascii(cp1252)) return std::string(cp1252);
     std::string out;
-    out.reserve(cp1252.size());
+    out.reserve(cp1252.size() * 2);
     for (char c : cp1252) append_utf8(out, unicode_of(static_cast<unsigned char>(c)));
     return out;
 }
@@ -106,6 +118,7 @@ std::string external_text(std::string_view cp1252) {
 // A name that is not UTF-8 at all keeps its bytes (taken as cp1252); a character cp1252
 // lacks becomes "_", so such a name shows but cannot be opened by the name we report.
 std::string internal_text(std::string_view external) {
+    if (all_ascii(external)) return std::string(external);
     std::string out;
     out.reserve(external.size());
     for (std::size_t at = 0; at < external.size();) {
