@@ -24,14 +24,17 @@ struct Output {
 };
 Output output;
 
-// The line written last waits here, so that the last line of a message can be judged.
+// The line written last is already in the buffer unless it could still be dropped: only
+// "", "." and ".\n" are left out when they end a message, so only they wait here.
 struct HeldLine {
     bool present = false;
-    std::string text;
+    bool waiting = false;      // one of the droppable lines, not yet in the buffer
+    bool terminated = false;   // ends in LF
+    std::uint64_t size = 0;    // with Ctrl-Z spelt out, LF counted once
+    char text[2] = {};         // a waiting line, at most ".\n"
+    std::size_t length = 0;
 };
 HeldLine held;
-std::string taken;     // the line let go by write_line; kept to reuse its memory
-std::string replaced;  // taken with its Ctrl-Z bytes spelt out
 
 void flush_output(std::FILE* out) {
     if (output.used > 0) std::fwrite(output.bytes.data(), 1, output.used, out);
@@ -50,30 +53,50 @@ void put(std::FILE* out, const char* data, std::size_t size) {
     output.used += size;
 }
 
-// Every LF goes out as CR LF, whatever the mailbox used.
-void put_text(std::FILE* out, std::string_view text) {
+// Ctrl-Z ended files for old readers, so it is written out as a visible mark.
+// Returns the bytes added by the marks.
+std::uint64_t put_without_ctrl_z(std::FILE* out, std::string_view text) {
+    std::uint64_t added = 0;
+    while (const void* hit = std::memchr(text.data(), 0x1A, text.size())) {
+        std::size_t length = static_cast<const char*>(hit) - text.data();
+        put(out, text.data(), length);
+        put(out, "<EOF>", 5);
+        added += 4;
+        text.remove_prefix(length + 1);
+    }
+    put(out, text.data(), text.size());
+    return added;
+}
+
+// Every LF goes out as CR LF, whatever the mailbox used. Returns the size of the text
+// with its Ctrl-Z marks, LF counted once.
+std::uint64_t put_text(std::FILE* out, std::string_view text) {
+    std::uint64_t size = text.size();
     while (!text.empty()) {
         const void* hit = std::memchr(text.data(), '\n', text.size());
         if (!hit) {
-            put(out, text.data(), text.size());
-            return;
+            size += put_without_ctrl_z(out, text);
+            break;
         }
         std::size_t length = static_cast<const char*>(hit) - text.data();
-        put(out, text.data(), length);
+        size += put_without_ctrl_z(out, text.substr(0, length));
         put(out, "\r\n", 2);
         text.remove_prefix(length + 1);
     }
+    return size;
 }
 
-// Ctrl-Z ended files for old readers, so it is written out as a visible mark.
-std::string_view without_ctrl_z(const std::string& line) {
-    if (!std::memchr(line.data(), 0x1A, line.size())) return line;
-    replaced.clear();
-    for (char c : line) {
-        if (c == 0x1A) replaced += "<EOF>";
-        else replaced += c;
+void hold(std::FILE* out, std::string_view line) {
+    held.present = true;
+    held.terminated = !line.empty() && line.back() == '\n';
+    held.waiting = line.empty() || line == "." || line == ".\n";
+    if (held.waiting) {
+        held.length = line.size();
+        if (held.length > 0) std::memcpy(held.text, line.data(), held.length);
+        held.size = held.length;
+    } else {
+        held.size = put_text(out, line);
     }
-    return replaced;
 }
 
 std::string volume_name(const std::string& directory) {
@@ -113,33 +136,27 @@ SplitResult creation_failed(const std::string& path, const std::string& director
 }  // namespace
 
 void reset_held_line() {
-    held.present = false;
-    held.text.clear();
+    held = HeldLine{};
+    output.used = 0;  // nothing of an abandoned file may reach the next one
 }
 
 std::uint64_t write_line(std::FILE* out, std::string_view line, bool end) {
     if (!held.present) {
         if (end) flush_output(out);
-        else {
-            held.text.assign(line);
-            held.present = true;
-        }
+        else hold(out, line);
         return 0;
     }
-    taken.swap(held.text);
-    if (end) held.present = false;
-    else held.text.assign(line);
-
-    std::string_view text = without_ctrl_z(taken);
     if (!end) {
-        put_text(out, text);
-        return text.size() + 1;
+        if (held.waiting) put_text(out, std::string_view(held.text, held.length));
+        std::uint64_t expected = held.size + 1;
+        hold(out, line);
+        return expected;
     }
+    held.present = false;
     std::uint64_t expected = 0;
-    if (!text.empty() && text != "." && text != ".\n") {
-        put_text(out, text);
-        expected = text.size() + 1;
-        if (text.back() != '\n') {
+    if (!held.waiting) {
+        expected = held.size + 1;
+        if (!held.terminated) {
             put(out, "\r\n", 2);
             ++expected;
         }
