@@ -99,14 +99,8 @@ void hold(std::FILE* out, std::string_view line) {
     }
 }
 
-std::string volume_name(const std::string& directory) {
-    if (path_separator == '\\') return upper_case(directory.substr(0, 2));
-    if (directory.size() > 1 && directory.back() == path_separator) return directory.substr(0, directory.size() - 1);
-    return directory;
-}
-
 [[noreturn]] void abort_disk_full(const std::string& directory) {
-    abort_with_message(format_text(MSG_DISK_FULL, volume_name(directory)) + ABORT_SUFFIX, 3);
+    abort_with_message(format_text(MSG_DISK_FULL, volume_label(directory)) + ABORT_SUFFIX, 3);
 }
 
 // The output file is gone: the message must not survive half written.

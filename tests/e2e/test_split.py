@@ -234,7 +234,7 @@ def test_full_disk_ends_the_run_and_leaves_no_partial_file(parcelo, tmp_path):
         result = parcelo.run([parcelo.path(tmp_path / "box.mbx"), parcelo.path(out), "/p", "/n"], env=UTC)
         assert result.returncode == 3, result
         assert body_lines(only_block(parcelo)) == [
-            f"Nicht genügend Speicherplatz verfügbar auf Laufwerk {out / 'box'}.", "Programm abgebrochen."]
+            f"Nicht genügend Speicherplatz verfügbar auf Laufwerk {small}.", "Programm abgebrochen."]
         assert sorted(p.name for p in (out / "box").iterdir()) == ["00000001.eml"]
         assert (out / "box" / "00000001.eml").read_bytes() == crlf(message(1))
     finally:
