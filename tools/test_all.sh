@@ -109,7 +109,7 @@ install_missing "${PACKAGES[@]}" || { echo "package installation failed" >&2; ex
 mkdir -p "$LOGS"
 
 GTEST='^\[  (PASSED|FAILED)  \]|tests? from .* ran'
-BUILD='error:|Built target parcelo$'
+BUILD='error:|No rule to make target|Built target parcelo$'
 
 if run_step build-native "$BUILD" 1800 build_preset native; then
     run_step unit-native "$GTEST" 900 build/native/parcelo_tests --gtest_brief=1
