@@ -54,7 +54,7 @@ std::string log_end_block(const std::string& timestamp) {
 // Never reopened: a run has one block, and a failed open means no log at all.
 void open_log() {
     if (log_state.file || log_state.closed_for_good || log_state.path.empty()) return;
-    log_state.file = open_file(log_state.path, "a");
+    log_state.file = open_shared_append(log_state.path);
     if (!log_state.file) {
         log_state.closed_for_good = true;
         return;

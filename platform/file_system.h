@@ -70,6 +70,9 @@ int set_modified_time(const std::string& path, const DateTime& local);  // 0 / -
 
 //--- open files; plain reading and writing go through <cstdio>
 std::FILE* open_file(const std::string& path, const char* mode);  // nullptr on failure
+// A file in the shared temporary directory, opened for appending text; nullptr on failure.
+// POSIX refuses a link, a non-regular file and another user's file there.
+std::FILE* open_shared_append(const std::string& path);
 std::uint64_t file_position(std::FILE* file);
 bool lock_whole_file(std::FILE* file);            // false if another process holds a lock
 void unlock_whole_file(std::FILE* file);

@@ -1,6 +1,7 @@
 // Opening, position and whole-file locks for <cstdio> files on POSIX.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,20 @@
 
 std::FILE* open_file(const std::string& path, const char* mode) {
     return std::fopen(external_text(path).c_str(), mode);
+}
+
+std::FILE* open_shared_append(const std::string& path) {
+    int fd = open(external_text(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                  0600);
+    if (fd < 0) return nullptr;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "a");
+    if (file == nullptr) close(fd);
+    return file;
 }
 
 std::uint64_t file_position(std::FILE* file) {

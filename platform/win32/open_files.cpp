@@ -16,6 +16,8 @@ constexpr DWORD LOCKED_LENGTH_LOW = 0xFFFFFFFF;
 
 std::FILE* open_file(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
+std::FILE* open_shared_append(const std::string& path) { return std::fopen(path.c_str(), "a"); }
+
 std::uint64_t file_position(std::FILE* file) {
     long long position = _ftelli64(file);
     return position < 0 ? 0 : static_cast<std::uint64_t>(position);
