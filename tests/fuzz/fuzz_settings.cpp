@@ -1,10 +1,11 @@
-// The settings file: parsing, applying and the name budget, then a name under the result.
+// The settings file: parsing, applying and the name budget, then names under the result.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include "app/settings.h"
 #include "message/file_names.h"
+#include "tests/property/windows_names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -24,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::string_view subject : {std::string_view("Re: Hallo Welt. Teil 1 / 2"), text.substr(0, 200)}) {
         BuiltName built = build_file_name(subject, DateTime{}, 0);
         if (built.file_name.size() > static_cast<std::size_t>(settings.name_budget) + 10 + 8) std::abort();
+        // Whatever the file says, the name stays one Windows takes, inside the folder.
+        if (!windows_names::fault(built.file_name + settings.file_extension).empty()) std::abort();
     }
     // What an input leaves behind would look like a leak to libFuzzer and cost a heap scan.
     clear_registry();
