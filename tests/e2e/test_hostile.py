@@ -183,7 +183,7 @@ def test_memory_does_not_grow_with_the_mailbox(parcelo, tmp_path):
 
 def run_writing(parcelo, tmp_path, planted):
     """A run that writes `planted`: the log of a clean run with /p, or the crash report of a
-    run that ends through the crash routine (a specification over 255 characters)."""
+    run that ends through the crash routine (a mailbox path over 255 characters)."""
     if planted == "parcelo.log":
         box = tmp_path / "box.mbx"
         box.write_bytes(message(1))
