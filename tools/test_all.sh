@@ -7,7 +7,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 
-# xauth: xvfb-run needs it.
+# xauth: xvfb-run needs it, for running tests by hand.
 PACKAGES=(cmake g++ googletest g++-mingw-w64-x86-64-posix wine64 xvfb python3-pytest
           imagemagick x11-utils clang libclang-rt-14-dev xauth)
 WINE=/usr/lib/wine/wine64
