@@ -180,7 +180,9 @@ int run_progress_window(bool start_minimised) {
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a Ctrl-C must end a read of the answer
+    // Restarted reads: a Ctrl-C while a slow mailbox is read must not pass as a read error.
+    // The wait for an answer still ends at once, since ppoll is never restarted.
+    action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     std::atexit(finish_display);
     start_run();
