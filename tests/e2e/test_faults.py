@@ -242,3 +242,31 @@ def test_ctrl_c_in_the_middle_of_a_message_leaves_no_partial_file(parcelo, tmp_p
     assert (out / "box" / "00000001.eml").read_bytes() == written(1)
     assert not (out / "box" / "00000003.eml").exists()
     assert "Abbruch durch den Benutzer." in log_lines(parcelo)
+
+
+@pytest.mark.native_only
+def test_ctrl_c_while_the_mailbox_is_slow_to_come_is_a_cancel(parcelo, tmp_path):
+    """A mailbox on a pipe (or a slow network share) keeps the reader waiting; a Ctrl-C then
+    must cancel the run, not pass as a read error of the mailbox."""
+    box = tmp_path / "box.mbx"
+    os.mkfifo(box)
+    out = tmp_path / "out"
+    parcelo.clear_log()
+    process = parcelo.start([str(box), str(out), "/p", "/n"], stdin=subprocess_devnull(),
+                            stdout=subprocess_devnull(), stderr=subprocess_devnull())
+    pipe = os.open(box, os.O_WRONLY)
+    try:
+        os.write(pipe, message(1) + message(2))
+        time.sleep(0.5)  # the reader now waits for more
+        process.send_signal(signal.SIGINT)
+        time.sleep(0.5)
+        os.write(pipe, b"more\n" * 200_000)
+    except BrokenPipeError:
+        pass
+    finally:
+        os.close(pipe)
+    assert process.wait(timeout=60) == 2
+    lines = log_lines(parcelo)
+    assert "Abbruch durch den Benutzer." in lines, parcelo.log_text()
+    assert not [line for line in lines if line.startswith("Fehler beim Lesen")], parcelo.log_text()
+    assert listing(out) <= {"box/"}
