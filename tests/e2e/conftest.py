@@ -256,6 +256,7 @@ class WineSession:
 
     def __init__(self):
         self.xvfb = None
+        self.server = None
         self.prefix = None
         self.temp_dir = None
         self.temp_dir_windows = None  # the same folder as the program names it
@@ -277,9 +278,15 @@ class WineSession:
                    WINEDLLOVERRIDES="mscoree,mshtml=")
         self.env = env
         # A persistent server keeps Wine's own services running between programs,
-        # which makes every later start take a fraction of a second.
-        subprocess.run([WINESERVER, "-p"], env=env, timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # which makes every later start take a fraction of a second. It runs in
+        # the foreground as our child, in our process group, so that it ends with
+        # the session even when pytest itself is stopped by a signal.
+        self.server = subprocess.Popen([WINESERVER, "-f", "-p"], env=env,
+                                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+        if not self._wait_for_server():
+            self.skip_reason = f"the Wine server did not start for {self.prefix}"
+            return
         boot = self._quiet([WINE, "wineboot", "-i"], timeout=180)
         if boot != 0:
             self.skip_reason = f"wineboot -i failed with {boot} in {self.prefix}"
@@ -294,6 +301,21 @@ class WineSession:
         if self.temp_dir is None:
             self.skip_reason = "could not find the temporary directory of the Wine prefix"
 
+    def _wait_for_server(self):
+        # A program started before the socket exists would start a server of its
+        # own. Where the socket lives differs between builds of Wine; the server
+        # works from that folder, so its working directory tells.
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline and self.server.poll() is None:
+            try:
+                folder = Path(os.readlink(f"/proc/{self.server.pid}/cwd"))
+            except OSError:
+                folder = None
+            if folder and folder.name.startswith("server-") and (folder / "socket").exists():
+                return True
+            time.sleep(0.05)
+        return False
+
     def _start_xvfb(self):
         xvfb = shutil.which("Xvfb")
         if not xvfb:
@@ -305,7 +327,7 @@ class WineSession:
         self.xvfb = subprocess.Popen([xvfb, "-displayfd", str(write_end), "-screen", "0",
                                       "1280x1024x24", "-nolisten", "tcp"],
                                      pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL, start_new_session=True)
+                                     stderr=subprocess.DEVNULL)
         os.close(write_end)
         number = b""
         deadline = time.monotonic() + 30
@@ -348,13 +370,15 @@ class WineSession:
         return None
 
     def stop(self):
-        if self.env is not None:
-            subprocess.run([WINESERVER, "-k"], env=self.env, timeout=60,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if self.server is not None:
+            # -k ends every program of the prefix, and the server with them.
             try:
-                subprocess.run([WINESERVER, "-w"], env=self.env, timeout=30)
+                subprocess.run([WINESERVER, "-k"], env=self.env, timeout=30,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                self.server.wait(timeout=30)
             except subprocess.TimeoutExpired:
-                pass
+                self.server.kill()
+                self.server.wait()
         if self.prefix is not None:
             shutil.rmtree(self.prefix, ignore_errors=True)
         if self.xvfb is not None:
@@ -363,7 +387,8 @@ class WineSession:
             try:
                 self.xvfb.wait(timeout=10)
             except subprocess.TimeoutExpired:
-                _kill_group(self.xvfb)
+                self.xvfb.kill()
+                self.xvfb.wait()
 
 
 @pytest.fixture(scope="session")
