@@ -23,6 +23,7 @@
 #include "platform/text.h"
 #include "tests/property/mailbox_model.h"
 #include "tests/property/windows_names.h"
+#include "tests/support/core_state.h"
 #include "tests/support/fake_ui.h"
 
 namespace fs = std::filesystem;
@@ -61,13 +62,7 @@ bool same_files(std::vector<std::string> a, std::vector<std::string> b) {
 void reset_globals() {
     // Emptying the 16384 buckets costs more than a whole small split; numbers use none.
     if (!options.numbering) clear_registry();
-    options = Options{};
-    settings = Settings{};
-    reset_run_state();
-    selection = SelectionState{};
-    splitter = SplitterState{};
-    fake_ui = FakeUi{};
-    reset_held_line();
+    reset_core_state();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "mailbox/writer.h"
 #include "message/header_fields.h"
 #include "platform/file_system.h"
+#include "tests/support/core_state.h"
 #include "tests/support/fake_ui.h"
 
 class MailboxTest : public ::testing::Test {
@@ -35,13 +36,7 @@ protected:
         std::filesystem::remove_all(dir_, ignored);
     }
     static void reset_globals() {
-        options = Options{};
-        settings = Settings{};
-        reset_run_state();
-        selection = SelectionState{};
-        splitter = SplitterState{};
-        fake_ui = FakeUi{};
-        reset_held_line();
+        reset_core_state();
         fail_reads_after(std::numeric_limits<std::uint64_t>::max());
     }
     // The path as our code takes it: directories end in the separator.

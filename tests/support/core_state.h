@@ -1,0 +1,19 @@
+#pragma once
+// Fresh global state between tests and fuzz inputs; no test framework needed.
+#include "app/options.h"
+#include "app/run.h"
+#include "app/settings.h"
+#include "mailbox/splitter.h"
+#include "mailbox/writer.h"
+#include "message/header_fields.h"
+#include "tests/support/fake_ui.h"
+
+inline void reset_core_state() {
+    options = Options{};
+    settings = Settings{};
+    reset_run_state();
+    selection = SelectionState{};
+    splitter = SplitterState{};
+    fake_ui = FakeUi{};
+    reset_held_line();
+}
