@@ -4,6 +4,9 @@
 # A crash, leak, sanitizer report, hang or memory blow-up fails the run.
 #
 #   FUZZ_SECONDS   seconds per target (default 60); 0 only replays the seed corpus
+#   FUZZ_RUNS      instead of a time: this many inputs per target from the fixed seed
+#                  FUZZ_SEED (default 1), so that a run finds the same inputs on any
+#                  machine, fast or slow: what CI uses
 #   FUZZ_TARGETS   targets to run, e.g. "dates splitter" (default: all)
 #   FUZZ_BUILD     build directory (default build/fuzz)
 #   FUZZ_CXX       the compiler (default clang++-14, else clang++)
@@ -60,13 +63,19 @@ for name in $targets; do
     fi
     log=$BUILD/logs/$name.log
     mkdir -p "$seeds" "$work" "$artifacts" "$scratch"
-    if [ "$SECONDS_EACH" -gt 0 ]; then
+    if [ "${FUZZ_RUNS:-0}" -gt 0 ]; then
+        # A fresh corpus each time: what an earlier run found would change the inputs.
+        rm -rf "$work" && mkdir -p "$work"
+        mode=(-runs="$FUZZ_RUNS" -seed="${FUZZ_SEED:-1}" "$work" "$seeds")
+    elif [ "$SECONDS_EACH" -gt 0 ]; then
         mode=(-max_total_time="$SECONDS_EACH" "$work" "$seeds")
     else
         mode=(-runs=0 "$seeds")
     fi
     # TMPDIR: the splitter target writes its mailboxes there, and we clear it afterwards.
-    TMPDIR=$scratch "$binary" -timeout=10 -rss_limit_mb=2048 -max_len="${MAX_LEN[$name]}" \
+    # -timeout only catches real hangs: no input takes a second, but a loaded machine may
+    # stall a process for many.
+    TMPDIR=$scratch "$binary" -timeout=120 -rss_limit_mb=2048 -max_len="${MAX_LEN[$name]}" \
         -print_final_stats=1 -artifact_prefix="$artifacts/" "${mode[@]}" >"$log" 2>&1
     rc=$?
     rm -rf "$scratch"
@@ -94,4 +103,8 @@ if [ $failed -ne 0 ]; then
     echo "fuzz: FAILED (logs and crashing inputs in $BUILD/logs and $BUILD/artifacts)"
     exit 1
 fi
-echo "fuzz: every target ran clean (${SECONDS_EACH} s each)"
+if [ "${FUZZ_RUNS:-0}" -gt 0 ]; then
+    echo "fuzz: every target ran clean (${FUZZ_RUNS} inputs each, seed ${FUZZ_SEED:-1})"
+else
+    echo "fuzz: every target ran clean (${SECONDS_EACH} s each)"
+fi

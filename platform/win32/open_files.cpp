@@ -23,13 +23,17 @@ std::uint64_t file_position(std::FILE* file) {
     return position < 0 ? 0 : static_cast<std::uint64_t>(position);
 }
 
+// A pipe has no byte ranges to lock, and what we read from it nobody else can change or
+// read; it is read unlocked, as on POSIX, instead of being refused as unreadable.
 bool lock_whole_file(std::FILE* file) {
     HANDLE handle = handle_of(file);
     if (handle == INVALID_HANDLE_VALUE) return false;
+    if (GetFileType(handle) == FILE_TYPE_PIPE) return true;
     return LockFile(handle, 0, 0, LOCKED_LENGTH_LOW, 0) != 0;
 }
 
 void unlock_whole_file(std::FILE* file) {
     HANDLE handle = handle_of(file);
-    if (handle != INVALID_HANDLE_VALUE) UnlockFile(handle, 0, 0, LOCKED_LENGTH_LOW, 0);
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) == FILE_TYPE_PIPE) return;
+    UnlockFile(handle, 0, 0, LOCKED_LENGTH_LOW, 0);
 }

@@ -66,10 +66,13 @@ def native_stderr(result):
     return result.stderr.decode("utf-8", "replace")
 
 
-def wait_for_box(parcelo, process, caption="parcelo", seconds=30):
-    """Under Wine: waits for the message box with that caption and returns its text."""
+def wait_for_box(parcelo, process, caption="parcelo", seconds=60, nudge=None):
+    """Under Wine: waits for the message box with that caption and returns its text.
+    nudge, if given, is called before every look (it feeds a gate a line, say)."""
     deadline = time.monotonic() + seconds
     while True:
+        if nudge:
+            nudge()
         ended = process.poll() is not None
         found = parcelo.wintest("wait", caption, "--class", "#32770", "--timeout", "2", timeout=10)
         if found.returncode == 0:

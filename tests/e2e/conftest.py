@@ -3,10 +3,10 @@
 Fixtures:
   parcelo     one runner per build (ids "native" and "wine"): run, start, path,
               local_path, temp_dir, program_temp_dir, log_text, clear_log,
-              log_path, crash_path, wintest; the program sits in a folder of its
+              log_path, crash_path, wintest, gate; the program sits in a folder of its
               own per test, so a test may write settings_path (its parcelo.ini)
   both        both runners in one test: run_each, assert_same_output
-Helpers: tree_snapshot, compare_trees, assert_same_trees, parse_windows, cp1252_text
+Helpers: Gate (a mailbox on a pipe that holds a run), tree_snapshot, compare_trees, assert_same_trees, parse_windows, cp1252_text
 Markers:
   native_only / wine_only   keep only that build's variant of a test
 Environment:
@@ -249,6 +249,90 @@ def _clean_env():
     return env
 
 
+# ---------------------------------------------------------------- gates
+
+class Gate:
+    """A mailbox on a pipe that the test feeds: the run waits in the reader for what the
+    test has not fed yet, so the test acts while the run is surely busy, on a fast machine
+    or a slow one, and decides itself when the run may go on and end.
+
+    It is opened for reading and writing, so that opening it waits for nobody, neither here
+    nor in the program: under Wine the server opens files, and a wait there would hold up
+    every program of the prefix. For the same reason the test closes it only once the
+    program has it open (close), and at the end removes it before closing (discard)."""
+
+    def __init__(self, path):
+        self.path = path
+        os.mkfifo(path)
+        self.fd = os.open(path, os.O_RDWR | os.O_NONBLOCK)
+        identity = os.fstat(self.fd)
+        self.identity = (identity.st_dev, identity.st_ino)
+
+    def feed(self, data):
+        """Writes what fits; the pipe holds 64 KiB, and a run held by a box reads nothing."""
+        try:
+            return os.write(self.fd, data)
+        except BlockingIOError:
+            return 0
+
+    def feed_all(self, data, process):
+        """Waits while the program reads; what a program that has ended never reads is dropped."""
+        deadline = time.monotonic() + 120
+        while data and process.poll() is None:
+            data = data[self.feed(data):]
+            if data:
+                assert time.monotonic() < deadline, f"{self.path} was not read within 120 s"
+                time.sleep(0.01)
+
+    def opened_by_another(self):
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit() or int(pid) == os.getpid():
+                continue
+            try:
+                for fd in os.listdir(f"/proc/{pid}/fd"):
+                    status = os.stat(f"/proc/{pid}/fd/{fd}")
+                    if (status.st_dev, status.st_ino) == self.identity:
+                        return True
+            except OSError:  # gone, or not ours to look at
+                continue
+        return False
+
+    def wait_opened(self, process, seconds=120):
+        deadline = time.monotonic() + seconds
+        while not self.opened_by_another():
+            assert process.poll() is None, f"ended with {process.returncode} before opening {self.path}"
+            assert time.monotonic() < deadline, f"{self.path} was not opened within {seconds} s"
+            time.sleep(0.01)
+
+    def reader_waits(self, pid):
+        """Is process pid (POSIX) blocked reading this pipe?"""
+        try:
+            with open(f"/proc/{pid}/syscall") as call:
+                fields = call.read().split()
+            if len(fields) < 2 or fields[0] != "0":  # read(2) on x86-64
+                return False
+            status = os.stat(f"/proc/{pid}/fd/{int(fields[1], 16)}")
+        except (OSError, ValueError):
+            return False
+        return (status.st_dev, status.st_ino) == self.identity
+
+    def close(self, process):
+        """End of file for the program, once it has the pipe open (or has ended)."""
+        deadline = time.monotonic() + 120
+        while process.poll() is None and not self.opened_by_another():
+            assert time.monotonic() < deadline, f"{self.path} was not opened within 120 s"
+            time.sleep(0.01)
+        os.close(self.fd)
+        self.fd = None
+
+    def discard(self):
+        if os.path.lexists(self.path):
+            os.unlink(self.path)
+        if self.fd is not None:
+            os.close(self.fd)
+            self.fd = None
+
+
 # ---------------------------------------------------------------- the Wine session
 
 class WineSession:
@@ -412,6 +496,7 @@ class Parcelo:
         self.program_dir.mkdir(parents=True, exist_ok=True)
         self._wine = wine
         self._started = []
+        self._gates = []
         source = NATIVE_BINARY if kind == "native" else EXE_BINARY
         self.exe = self.program_dir / source.name
         try:
@@ -520,6 +605,12 @@ class Parcelo:
         # wintest's own timeouts are shorter; this one only guards the suite.
         return _run_to_files(command, self.env, None, timeout + 30, None, "wintest")
 
+    def gate(self, local_path):
+        """A mailbox on a pipe at local_path (see Gate), removed at the end of the test."""
+        gate = Gate(local_path)
+        self._gates.append(gate)
+        return gate
+
     def finish(self):
         for process in self._started:
             if process.poll() is None:
@@ -527,6 +618,9 @@ class Parcelo:
             for stream in (process.stdin, process.stdout, process.stderr):
                 if stream:
                     stream.close()
+        # Only now: a program that still wanted to open a gate is gone.
+        for gate in self._gates:
+            gate.discard()
 
 
 def _make_runner(kind, tmp_path, request):

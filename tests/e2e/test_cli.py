@@ -241,7 +241,9 @@ def test_question_yes_goes_on_and_ends_with_2(parcelo, tmp_path):
         text = wait_for_box(parcelo, process)
         assert text.startswith("Unbekanntes Dateiformat '") and text.endswith(QUESTION_END), text
         answer_box(parcelo, "&Yes")
-        parcelo.wintest("gone", "parcelo", "--class", "#32770", "--timeout", "5")
+        # Else the next look could find this box once more and answer it twice.
+        gone = parcelo.wintest("gone", "parcelo", "--class", "#32770", "--timeout", "60", timeout=70)
+        assert gone.returncode == 0, gone
     assert exit_code(process) == 2
 
 

@@ -113,11 +113,11 @@ def test_a_mailbox_locked_by_another_process_is_skipped(parcelo, tmp_path):
 
 
 def test_mailboxes_that_change_after_the_listing(parcelo, tmp_path):
-    """a.mbx is large, so the run is still busy with it when b.mbx becomes a folder and
-    c.mbx disappears; d.mbx is split as usual."""
+    """a.mbx is a gate: the run waits for it after listing the folder, while b.mbx becomes
+    a folder and c.mbx disappears; d.mbx is split as usual."""
     source = tmp_path / "in"
     source.mkdir()
-    (source / "a.mbx").write_bytes(message(1, body=(b"z" * 79 + b"\n") * 1_500_000))
+    gate = parcelo.gate(source / "a.mbx")
     for name, number in (("b.mbx", 2), ("c.mbx", 3), ("d.mbx", 4)):
         (source / name).write_bytes(message(number))
     out = tmp_path / "out"
@@ -125,19 +125,16 @@ def test_mailboxes_that_change_after_the_listing(parcelo, tmp_path):
     process = parcelo.start([parcelo.path(source / "*.mbx"), parcelo.path(out), "/p", "/n"],
                             stdin=subprocess_devnull(), stdout=subprocess_devnull(),
                             stderr=subprocess_devnull())
-    deadline = time.monotonic() + 60
-    while not (out / "a" / "00000001.eml").exists():
-        assert process.poll() is None, "the run ended before the first file appeared"
-        assert time.monotonic() < deadline
-        time.sleep(0.002)
+    gate.wait_opened(process)
     (source / "b.mbx").unlink()
     (source / "b.mbx").mkdir()
     (source / "c.mbx").unlink()
-    if process.poll() is not None:
-        pytest.skip("the first mailbox was done before the others could be changed")
+    gate.feed_all(message(1), process)
+    gate.close(process)
     assert process.wait(timeout=120) == 2
     assert_logged(parcelo, READ_ERROR, source / "b.mbx")
     assert_logged(parcelo, READ_ERROR, source / "c.mbx")
+    assert (out / "a" / "00000001.eml").read_bytes() == written(1)
     assert (out / "d" / "00000001.eml").read_bytes() == written(4)
     assert not (out / "b").exists() and not (out / "c").exists()
     assert error_count_line(parcelo) == ["2 Fehler."]
@@ -221,27 +218,43 @@ def test_a_long_path_without_wildcards_takes_the_crash_path_too(parcelo, tmp_pat
 
 # ---------------------------------------------------------------- cancelling
 
+def interrupt_until_ended(process, gate, line):
+    """Ctrl-C, then lines until the run ends: the reader asks for whole blocks, and the run
+    sees the Ctrl-C with the next lines it takes in."""
+    process.send_signal(signal.SIGINT)
+    deadline = time.monotonic() + 120
+    while process.poll() is None:
+        assert time.monotonic() < deadline, "Ctrl-C did not end the run"
+        gate.feed(line * 400)
+        time.sleep(0.01)
+    return process.returncode
+
+
 @pytest.mark.native_only
 def test_ctrl_c_in_the_middle_of_a_message_leaves_no_partial_file(parcelo, tmp_path):
     box = tmp_path / "box.mbx"
-    long_body = (b"w" * 79 + b"\n") * 2_000_000
-    box.write_bytes(message(1) + message(2, body=long_body) + message(3))
+    gate = parcelo.gate(box)
     out = tmp_path / "out"
     parcelo.clear_log()
     process = parcelo.start([str(box), str(out), "/p", "/n"], stdin=subprocess_devnull(),
                             stdout=subprocess_devnull(), stderr=subprocess_devnull())
+    # Message 2 has begun and, the gate being open, cannot end.
+    line = b"w" * 79 + b"\n"
+    gate.feed_all(message(1) + message(2, body=line), process)
     second = out / "box" / "00000002.eml"
-    deadline = time.monotonic() + 60
+    deadline = time.monotonic() + 120
     while not second.exists():
         assert process.poll() is None, "the run ended before the second message was begun"
         assert time.monotonic() < deadline
-        time.sleep(0.001)
-    process.send_signal(signal.SIGINT)
-    assert process.wait(timeout=60) == 2
+        gate.feed(line * 400)
+        time.sleep(0.01)
+    assert interrupt_until_ended(process, gate, line) == 2
     assert not second.exists()
     assert (out / "box" / "00000001.eml").read_bytes() == written(1)
     assert not (out / "box" / "00000003.eml").exists()
-    assert "Abbruch durch den Benutzer." in log_lines(parcelo)
+    lines = log_lines(parcelo)
+    assert "Abbruch durch den Benutzer." in lines, parcelo.log_text()
+    assert not [line for line in lines if line.startswith("Fehler beim Lesen")], parcelo.log_text()
 
 
 @pytest.mark.native_only
@@ -249,23 +262,18 @@ def test_ctrl_c_while_the_mailbox_is_slow_to_come_is_a_cancel(parcelo, tmp_path)
     """A mailbox on a pipe (or a slow network share) keeps the reader waiting; a Ctrl-C then
     must cancel the run, not pass as a read error of the mailbox."""
     box = tmp_path / "box.mbx"
-    os.mkfifo(box)
+    gate = parcelo.gate(box)
     out = tmp_path / "out"
     parcelo.clear_log()
     process = parcelo.start([str(box), str(out), "/p", "/n"], stdin=subprocess_devnull(),
                             stdout=subprocess_devnull(), stderr=subprocess_devnull())
-    pipe = os.open(box, os.O_WRONLY)
-    try:
-        os.write(pipe, message(1) + message(2))
-        time.sleep(0.5)  # the reader now waits for more
-        process.send_signal(signal.SIGINT)
-        time.sleep(0.5)
-        os.write(pipe, b"more\n" * 200_000)
-    except BrokenPipeError:
-        pass
-    finally:
-        os.close(pipe)
-    assert process.wait(timeout=60) == 2
+    gate.feed_all(message(1) + message(2), process)
+    deadline = time.monotonic() + 120
+    while not gate.reader_waits(process.pid):
+        assert process.poll() is None, "the run ended without waiting for its mailbox"
+        assert time.monotonic() < deadline, "the reader never waited for the pipe"
+        time.sleep(0.01)
+    assert interrupt_until_ended(process, gate, b"more\n") == 2
     lines = log_lines(parcelo)
     assert "Abbruch durch den Benutzer." in lines, parcelo.log_text()
     assert not [line for line in lines if line.startswith("Fehler beim Lesen")], parcelo.log_text()

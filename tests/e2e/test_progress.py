@@ -1,8 +1,11 @@
 """The progress window under Wine: layout, window menu, icon, the minimised title,
 and cancelling with Abbrechen by click and by Enter.
 
-The runs split one large generated mailbox, so that they last long enough to act on;
-a confirmation box holds the run while it is open.
+The runs read mailboxes on pipes that the tests feed (gates), so a run is held exactly
+where a test acts on it, whatever the speed of the machine. A run that waits for its
+mailbox takes no window messages; one that shows a box takes them all. So the tests post
+a click or a key, feed the gate until the box it opens is up, and do their work while the
+box holds the run.
 """
 
 import re
@@ -14,14 +17,14 @@ import pytest
 
 from app_support import answer_box, body_lines, exit_code, only_block, wait_for_box
 from conftest import REPO, parse_windows
-from ui_support import whole_messages, write_mailbox
+from ui_support import MessageFeed, whole_messages, write_mailbox
 
 pytestmark = pytest.mark.wine_only
 
 WINDOW_CLASS = "parcelo_progress"
 CONFIRM = "Möchten Sie das Programm wirklich abbrechen?"
-MESSAGES = 1000
-LINES = 1700  # about 100 KB a message, 100 MB in all
+MESSAGES = 300
+LINES = 200  # b.mbx is several times what a run may take of a gate before a box holds it
 MINIMISED = re.compile(r"^[ \d]{2}\d % - parcelo$")
 ARTEFACTS = REPO / "build" / "artefacts"
 
@@ -40,32 +43,48 @@ WS_CHILD_VISIBLE = 0x50000000
 WS_SYSMENU, WS_MINIMIZEBOX, WS_MAXIMIZEBOX, WS_THICKFRAME = 0x80000, 0x20000, 0x10000, 0x40000
 
 
-@pytest.fixture(scope="module")
-def big_mailbox(tmp_path_factory):
-    return write_mailbox(tmp_path_factory.mktemp("big") / "big.mbx", MESSAGES, LINES)
-
-
-def start(parcelo, big_mailbox, tmp_path, *switches):
+def start(parcelo, spec, tmp_path, *switches):
     out = tmp_path / "out"
     parcelo.clear_log()
-    process = parcelo.start([parcelo.path(big_mailbox), parcelo.path(out), "/n", "/p", *switches],
+    process = parcelo.start([parcelo.path(spec), parcelo.path(out), "/n", "/p", *switches],
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
-    return process, out / "big"
+    return process, out
+
+
+def three_mailboxes(parcelo, tmp_path):
+    """a.mbx and c.mbx are gates, b.mbx an ordinary file in between; they are split in
+    that order. Only b.mbx has a size, so the run is at 0 % while it waits for a.mbx and
+    at 100 % while it waits for c.mbx."""
+    source = tmp_path / "in"
+    source.mkdir()
+    first = MessageFeed(parcelo.gate(source / "a.mbx"), LINES)
+    write_mailbox(source / "b.mbx", MESSAGES, LINES)
+    last = MessageFeed(parcelo.gate(source / "c.mbx"), LINES)
+    return source / "*.mbx", first, last
 
 
 def wait_window(parcelo, caption="parcelo", *options):
-    found = parcelo.wintest("wait", caption, "--class", WINDOW_CLASS, *options, "--timeout", "30",
-                            timeout=40)
+    found = parcelo.wintest("wait", caption, "--class", WINDOW_CLASS, *options, "--timeout", "60",
+                            timeout=70)
     assert found.returncode == 0, found
     (window,) = parse_windows(found)
     return window
 
 
-def bar_position(parcelo, caption="parcelo", *options):
-    result = parcelo.wintest("pos", caption, "--class", WINDOW_CLASS, *options)
-    assert result.returncode == 0, result
-    return int(result.stdout)
+def percent_label(window):
+    return window.controls[6].text
+
+
+def wait_for_percent(parcelo, text):
+    """The label under the bar reads text; the window's texts are read without its help."""
+    deadline = time.monotonic() + 120
+    while True:
+        window = wait_window(parcelo)
+        if percent_label(window) == text:
+            return window
+        assert time.monotonic() < deadline, f"the bar stayed at {percent_label(window)!r}"
+        time.sleep(0.05)
 
 
 def screen_size(parcelo):
@@ -83,13 +102,16 @@ def keep_screenshot(parcelo, name):
                    timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def test_layout_menu_icon_and_enter_cancels(parcelo, big_mailbox, tmp_path):
-    process, folder = start(parcelo, big_mailbox, tmp_path)
+def test_layout_menu_icon_and_enter_cancels(parcelo, tmp_path):
+    box = tmp_path / "box.mbx"
+    feed = MessageFeed(parcelo.gate(box), LINES)
+    process, out = start(parcelo, box, tmp_path)
+    folder = out / "box"
     wait_window(parcelo)
     keep_screenshot(parcelo, "progress_window.png")
     # Enter on the button asks like a click; the open box holds the run while we look.
     assert parcelo.wintest("key", "parcelo", "Abbrechen", "13", "--class", WINDOW_CLASS).returncode == 0
-    assert wait_for_box(parcelo, process) == CONFIRM
+    assert wait_for_box(parcelo, process, nudge=feed.more) == CONFIRM
     window = wait_window(parcelo)
 
     assert (window.caption, window.cls) == ("parcelo", WINDOW_CLASS)
@@ -109,10 +131,10 @@ def test_layout_menu_icon_and_enter_cancels(parcelo, big_mailbox, tmp_path):
             assert control.text == text, control
         assert control.rect == rect, control
         assert control.style == WS_CHILD_VISIBLE | style, control
-    source, target, percent = window.controls[2], window.controls[4], window.controls[6]
-    assert source.text.lower() == parcelo.path(big_mailbox).lower()
+    source, target = window.controls[2], window.controls[4]
+    assert source.text.lower() == parcelo.path(box).lower()
     assert target.text.lower().rstrip("\\") == parcelo.path(folder).lower()
-    assert re.fullmatch(r"\d{1,3} %", percent.text), percent
+    assert percent_label(window) == "0 %"  # a mailbox on a pipe has no size to count against
 
     menu = parcelo.wintest("menu", "parcelo", "--class", WINDOW_CLASS)
     assert menu.returncode == 0, menu
@@ -125,66 +147,75 @@ def test_layout_menu_icon_and_enter_cancels(parcelo, big_mailbox, tmp_path):
     icon = parcelo.wintest("icon", "parcelo", "--class", WINDOW_CLASS)
     assert icon.stdout.strip() == b"1", icon
 
-    # Yes ends the run after the current message.
+    # Yes ends the run: the message being read is not written, whatever else comes.
     answer_box(parcelo, "&Yes")
+    feed.finish(process)
     assert exit_code(process, timeout=60) == 2
     lines = body_lines(only_block(parcelo))
     assert "Abbruch durch den Benutzer." in lines, lines
-    assert whole_messages(folder, LINES) < MESSAGES
+    assert whole_messages(folder, LINES) < feed.number
 
 
-def test_abbrechen_answered_no_lets_the_run_finish(parcelo, big_mailbox, tmp_path):
-    process, folder = start(parcelo, big_mailbox, tmp_path)
+def test_abbrechen_answered_no_lets_the_run_finish(parcelo, tmp_path):
+    spec, first, last = three_mailboxes(parcelo, tmp_path)
+    process, out = start(parcelo, spec, tmp_path)
     wait_window(parcelo)
     assert parcelo.wintest("click", "parcelo", "Abbrechen", "--class", WINDOW_CLASS).returncode == 0
-    assert wait_for_box(parcelo, process) == CONFIRM
-    held = bar_position(parcelo)
+    assert wait_for_box(parcelo, process, nudge=first.more) == CONFIRM
+    held = percent_label(wait_window(parcelo))
+    assert held != "100 %", held
     answer_box(parcelo, "&No")
-    assert parcelo.wintest("gone", "parcelo", "--class", "#32770").returncode == 0
-    # The run goes on where it stood.
-    deadline = time.monotonic() + 30
-    while process.poll() is None and bar_position(parcelo) <= held:
-        assert time.monotonic() < deadline, "the bar did not move after No"
-        time.sleep(0.2)
+    assert parcelo.wintest("gone", "parcelo", "--class", "#32770", "--timeout", "60",
+                           timeout=70).returncode == 0
+    # The run goes on where it stood: through b.mbx to the full bar, then it waits for c.mbx.
+    first.finish(process)
+    wait_for_percent(parcelo, "100 %")
+    last.whole(1, process)
+    last.finish(process)
     assert exit_code(process, timeout=120) == 0
     assert body_lines(only_block(parcelo)) == ["0 Fehler."]
-    assert whole_messages(folder, LINES) == MESSAGES
+    assert whole_messages(out / "a", LINES) == first.number
+    assert whole_messages(out / "b", LINES) == MESSAGES
+    assert whole_messages(out / "c", LINES) == 1
 
 
-def test_minimised_start_shows_the_percentage_in_the_title(parcelo, big_mailbox, tmp_path):
-    process, folder = start(parcelo, big_mailbox, tmp_path, "/i")
-    first = wait_window(parcelo, "% - parcelo", "--suffix")
-    assert MINIMISED.match(first.caption), first.caption
+def test_minimised_start_shows_the_percentage_in_the_title(parcelo, tmp_path):
+    spec, first, last = three_mailboxes(parcelo, tmp_path)
+    process, out = start(parcelo, spec, tmp_path, "/i")
+    shown = wait_window(parcelo, "% - parcelo", "--suffix")
+    assert shown.caption == "  0 % - parcelo", shown.caption
     iconic = parcelo.wintest("iconic", "% - parcelo", "--suffix", "--class", WINDOW_CLASS)
     assert iconic.stdout.strip() == b"1", iconic
 
     # The title counts up while the window stays minimised.
-    deadline = time.monotonic() + 60
-    while True:
-        now = wait_window(parcelo, "% - parcelo", "--suffix")
-        assert MINIMISED.match(now.caption), now.caption
-        if int(now.caption[:3]) > int(first.caption[:3]):
-            break
-        assert time.monotonic() < deadline, f"title stayed at {now.caption!r}"
-        time.sleep(0.2)
+    first.whole(2, process)
+    first.finish(process)
+    full = wait_window(parcelo, "100 % - parcelo")
+    assert MINIMISED.match(full.caption), full.caption
 
     # Restoring and minimising again are size events during the run: the title follows,
-    # and no second run starts (it would write the first message file once more).
-    first_file = folder / "00000001.eml"
-    assert first_file.exists()
+    # and no second run starts (it would write the first message file once more). The run
+    # takes window messages while a box holds it, so Abbrechen's question holds it here.
+    first_file = out / "b" / "00000001.eml"
     written_at = first_file.stat().st_ctime_ns
-    restored = parcelo.wintest("restore", "% - parcelo", "--suffix", "--class", WINDOW_CLASS)
+    assert parcelo.wintest("click", "100 % - parcelo", "Abbrechen", "--class", WINDOW_CLASS).returncode == 0
+    assert wait_for_box(parcelo, process, nudge=last.more) == CONFIRM
+    restored = parcelo.wintest("restore", "100 % - parcelo", "--class", WINDOW_CLASS,
+                               "--timeout", "60", timeout=70)
     assert restored.returncode == 0, restored
-    window = wait_window(parcelo)
-    assert window.caption == "parcelo"
-    assert parcelo.wintest("minimize", "parcelo", "--class", WINDOW_CLASS).returncode == 0
-    again = wait_window(parcelo, "% - parcelo", "--suffix")
-    assert MINIMISED.match(again.caption), again.caption
+    assert wait_window(parcelo).caption == "parcelo"
+    assert parcelo.wintest("minimize", "parcelo", "--class", WINDOW_CLASS, "--timeout", "60",
+                           timeout=70).returncode == 0
+    assert wait_window(parcelo, "100 % - parcelo").caption == "100 % - parcelo"
+    answer_box(parcelo, "&No")
 
+    last.finish(process)
     assert exit_code(process, timeout=120) == 0
     assert body_lines(only_block(parcelo)) == ["0 Fehler."]
     assert first_file.stat().st_ctime_ns == written_at
-    assert whole_messages(folder, LINES) == MESSAGES
+    assert whole_messages(out / "a", LINES) == 2
+    assert whole_messages(out / "b", LINES) == MESSAGES
+    assert whole_messages(out / "c", LINES) == last.number
 
 
 def test_no_window_ends_the_program(parcelo, tmp_path):

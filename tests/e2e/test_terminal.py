@@ -10,29 +10,48 @@ import time
 
 import pytest
 
-from ui_support import whole_messages, write_mailbox
+from ui_support import MessageFeed, whole_messages, write_mailbox
 
 pytestmark = pytest.mark.native_only
 
-MESSAGES = 15000
 LINES = 2
 CONFIRM = "Möchten Sie das Programm wirklich abbrechen? (j/n) ".encode("utf-8")
 FULL_BAR = b"\r[" + b"#" * 40 + b"] 100 %"
 
 
-@pytest.fixture(scope="module")
-def long_mailbox(tmp_path_factory):
-    """Enough messages for a run of a few seconds: time to press Ctrl-C."""
-    return write_mailbox(tmp_path_factory.mktemp("long") / "long.mbx", MESSAGES, LINES)
+class Child:
+    """poll() for a pty.fork child without reaping it: run_in_terminal does that."""
+
+    def __init__(self, pid):
+        self.pid = pid
+        self.returncode = None
+
+    def poll(self):
+        try:
+            with open(f"/proc/{self.pid}/stat") as stat:
+                state = stat.read().rsplit(")", 1)[1].split()[0]
+        except OSError:
+            return 0
+        return 0 if state in ("Z", "X") else None
+
+
+def gated_mailboxes(parcelo, tmp_path):
+    """a.mbx is a gate (see conftest), b.mbx a short mailbox split after it."""
+    source = tmp_path / "in"
+    source.mkdir()
+    feed = MessageFeed(parcelo.gate(source / "a.mbx"), LINES)
+    short_mailbox(source / "b.mbx", 5)
+    return source, feed
 
 
 def short_mailbox(path, count=300):
     return write_mailbox(path, count, LINES)
 
 
-def run_in_terminal(parcelo, args, reactions=(), timeout=120):
+def run_in_terminal(parcelo, args, reactions=(), timeout=120, nudge=None):
     """Runs with a terminal for stdin, stdout and stderr (and as /dev/tty). reactions:
-    (output to wait for, bytes to type), in order. Returns (exit code, output)."""
+    (output to wait for, bytes to type or a function of the terminal and the child), in
+    order; nudge, if given, is called with the child between looks. Returns (exit code, output)."""
     command = parcelo.command(args)
     env = parcelo._env(None)
     pid, terminal = pty.fork()
@@ -41,11 +60,12 @@ def run_in_terminal(parcelo, args, reactions=(), timeout=120):
             os.execve(command[0], command, env)
         finally:
             os._exit(127)
+    child = Child(pid)
     output, pending, seen = b"", list(reactions), 0
     deadline = time.monotonic() + timeout
     try:
         while time.monotonic() < deadline:
-            ready, _, _ = select.select([terminal], [], [], 0.1)
+            ready, _, _ = select.select([terminal], [], [], 0.05)
             if ready:
                 try:
                     data = os.read(terminal, 65536)
@@ -58,7 +78,13 @@ def run_in_terminal(parcelo, args, reactions=(), timeout=120):
                 found = output.find(pending[0][0], seen)
                 if found >= 0:
                     seen = found + len(pending[0][0])
-                    os.write(terminal, pending.pop(0)[1])
+                    action = pending.pop(0)[1]
+                    if callable(action):
+                        action(terminal, child)
+                    else:
+                        os.write(terminal, action)
+            if nudge:
+                nudge(child)
         else:
             os.kill(pid, signal.SIGKILL)
             pytest.fail(f"no end within {timeout} s; output: {output[-2000:]!r}")
@@ -111,31 +137,53 @@ def test_plain_lines_when_stderr_is_no_terminal(parcelo, tmp_path):
 
 @pytest.mark.parametrize("answer, code", [(b"j\n", 2), (b"n\n", 0), (b"\x03", 2)],
                          ids=["yes", "no", "second-ctrl-c"])
-def test_ctrl_c_asks_whether_to_cancel(parcelo, tmp_path, long_mailbox, answer, code):
+def test_ctrl_c_asks_whether_to_cancel(parcelo, tmp_path, answer, code):
+    source, feed = gated_mailboxes(parcelo, tmp_path)
     out = tmp_path / "out"
-    status, output = run_in_terminal(parcelo, [long_mailbox, out, "/n"],
-                                     [(b"%", b"\x03"), (CONFIRM, answer)])
+    # A Ctrl-C is seen with the next lines the run takes in: feed them until the question
+    # is answered; then after a no the rest and the end of a.mbx, after a yes more lines
+    # until the run has ended.
+    answered = []
+
+    def nudge(child):
+        if not answered or code == 2:
+            feed.more()
+
+    def reply(terminal, child):
+        os.write(terminal, answer)
+        answered.append(answer)
+        if code == 0:
+            feed.finish(child)
+
+    status, output = run_in_terminal(parcelo, [source, out, "/n"],
+                                     [(b"%", b"\x03"), (CONFIRM, reply)], nudge=nudge)
     assert status == code, output
     assert output.count(CONFIRM) == 1, output
-    written = whole_messages(out / "long", LINES)
     if code == 0:
-        assert written == MESSAGES
+        assert whole_messages(out / "a", LINES) == feed.number
+        assert whole_messages(out / "b", LINES) == 5
         assert output.endswith(FULL_BAR + b"\r\n"), output[-200:]
     else:
-        assert written < MESSAGES
+        assert whole_messages(out / "a", LINES) < feed.number
+        assert not (out / "b").exists()
 
 
-def test_ctrl_c_without_terminal_cancels(parcelo, tmp_path, long_mailbox):
+def test_ctrl_c_without_terminal_cancels(parcelo, tmp_path):
+    source, feed = gated_mailboxes(parcelo, tmp_path)
     out = tmp_path / "out"
     # start() puts the program in a session of its own: no terminal to ask on.
-    process = parcelo.start([long_mailbox, out, "/n"])
-    deadline = time.monotonic() + 30
-    while not (out / "long" / "00000001.eml").exists():
-        assert process.poll() is None and time.monotonic() < deadline, process.returncode
-        time.sleep(0.01)
+    process = parcelo.start([source, out, "/n"])
+    feed.whole(2, process)
+    feed.gate.wait_opened(process)
     process.send_signal(signal.SIGINT)
-    assert process.wait(timeout=60) == 2
-    assert whole_messages(out / "long", LINES) < MESSAGES
+    deadline = time.monotonic() + 120
+    while process.poll() is None:  # the run sees the Ctrl-C with the next lines it takes in
+        assert time.monotonic() < deadline, "Ctrl-C did not end the run"
+        feed.more()
+        time.sleep(0.01)
+    assert process.returncode == 2
+    assert whole_messages(out / "a", LINES) < feed.number
+    assert not (out / "b").exists()
 
 
 def two_mailboxes(tmp_path):

@@ -1,4 +1,5 @@
-"""Helpers for the progress display tests: long generated mailboxes and their files."""
+"""Helpers for the progress display tests: generated mailboxes, their files, and messages
+fed into a mailbox on a pipe (a gate, see conftest) that holds a run where the test wants it."""
 
 SEPARATOR = b"From sender@example.org Mon Jan  1 10:00:00 2007\n"
 
@@ -30,3 +31,49 @@ def whole_messages(folder, lines):
         expected = message(int(name[:8]), lines).replace(b"\n", b"\r\n")
         assert (folder / name).read_bytes() == expected, name
     return len(names)
+
+
+
+class MessageFeed:
+    """Feeds numbered messages (as message() makes them) into a gate.
+
+    The reader asks for whole blocks of the mailbox, so a run takes in what was fed only
+    once a block is full or the gate is closed: a test that waits for the run to act calls
+    more() again and again until it sees what it waits for."""
+
+    def __init__(self, gate, lines):
+        self.gate, self.lines = gate, lines
+        self.number = 0     # the last message begun; 1 .. number - 1 are in the pipe whole
+        self.pending = b""  # what of message `number` is not in the pipe yet
+
+    def _begin_next(self):
+        self.number += 1
+        self.pending = SEPARATOR + message(self.number, self.lines)
+
+    def more(self, size=32 * 1024):
+        """Up to size bytes more, as much as the pipe takes now: a run held by a box reads
+        nothing, and the test must not wait for it then."""
+        while size > 0:
+            if not self.pending:
+                self._begin_next()
+            part = self.pending[:size]
+            written = self.gate.feed(part)
+            self.pending = self.pending[written:]
+            size -= written
+            if written < len(part):
+                return
+
+    def complete(self, process):
+        """The rest of the current message: every message begun is then whole in the pipe."""
+        self.gate.feed_all(self.pending, process)
+        self.pending = b""
+
+    def whole(self, count, process):
+        self.complete(process)
+        for _ in range(count):
+            self._begin_next()
+            self.complete(process)
+
+    def finish(self, process):
+        self.complete(process)
+        self.gate.close(process)

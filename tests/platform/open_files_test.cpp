@@ -5,6 +5,8 @@
 #include <thread>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -20,8 +22,9 @@ constexpr const char* HOLDER_VARIABLE = "PARCELO_TEST_LOCK_HOLDER";
 
 bool exists(const std::string& path) { return path_kind(path) == PathKind::FILE; }
 
+// A bound only against a hang: a process start under Wine on a loaded machine may take long.
 bool wait_for(const std::string& path) {
-    for (int i = 0; i < 3000 && !exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 18000 && !exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return exists(path);
 }
 
@@ -134,6 +137,35 @@ TEST(WholeFileLock, RefusedWhileAWriterHoldsARecordLock) {
     std::fclose(file);
     for (int fd : {ready[0], ready[1], release[0]}) close(fd);
 #endif
+}
+
+// The read end of a pipe holding `text`, its write end closed.
+static std::FILE* pipe_with(const std::string& text) {
+#ifdef _WIN32
+    HANDLE read_end = nullptr, write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, nullptr, 0)) return nullptr;
+    DWORD written = 0;
+    WriteFile(write_end, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(write_end);
+    return _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(read_end), _O_RDONLY | _O_BINARY), "rb");
+#else
+    int ends[2];
+    if (pipe(ends) != 0) return nullptr;
+    (void)!write(ends[1], text.data(), text.size());
+    close(ends[1]);
+    return fdopen(ends[0], "rb");
+#endif
+}
+
+// A mailbox may come through a pipe; nobody else can change what we read from it.
+TEST(WholeFileLock, APipeIsReadWithoutRefusal) {
+    std::FILE* file = pipe_with("From a\n");
+    ASSERT_NE(nullptr, file);
+    EXPECT_TRUE(lock_whole_file(file));
+    char buffer[8] = {0};
+    EXPECT_EQ(7u, std::fread(buffer, 1, sizeof buffer, file));
+    unlock_whole_file(file);
+    std::fclose(file);
 }
 
 TEST(FilePosition, CountsWhatWasConsumed) {
