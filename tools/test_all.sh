@@ -73,7 +73,7 @@ with_display() {
     number_file=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" 2>/dev/null &
     xvfb=$!
-    for _ in $(seq 300); do
+    for _ in $(seq 1200); do
         grep -q '^[0-9]' "$number_file" && break
         sleep 0.1
     done

@@ -56,7 +56,7 @@ def only_block(parcelo):
     return blocks[0]
 
 
-def run_expecting(parcelo, args, code, timeout=60):
+def run_expecting(parcelo, args, code, timeout=300):
     result = parcelo.run(args, timeout=timeout)
     assert result.returncode == code, result
     return result
@@ -89,7 +89,7 @@ def answer_box(parcelo, button, caption="parcelo"):
     assert clicked.returncode == 0, clicked
 
 
-def exit_code(process, timeout=30):
+def exit_code(process, timeout=300):
     try:
         return process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:  # the harness kills it at the end of the test

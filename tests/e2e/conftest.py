@@ -371,7 +371,7 @@ class WineSession:
         if not self._wait_for_server():
             self.skip_reason = f"the Wine server did not start for {self.prefix}"
             return
-        boot = self._quiet([WINE, "wineboot", "-i"], timeout=180)
+        boot = self._quiet([WINE, "wineboot", "-i"], timeout=600)
         if boot != 0:
             self.skip_reason = f"wineboot -i failed with {boot} in {self.prefix}"
             return
@@ -389,7 +389,7 @@ class WineSession:
         # A program started before the socket exists would start a server of its
         # own. Where the socket lives differs between builds of Wine; the server
         # works from that folder, so its working directory tells.
-        deadline = time.monotonic() + 20
+        deadline = time.monotonic() + 120
         while time.monotonic() < deadline and self.server.poll() is None:
             try:
                 folder = Path(os.readlink(f"/proc/{self.server.pid}/cwd"))
@@ -414,7 +414,7 @@ class WineSession:
                                      stderr=subprocess.DEVNULL)
         os.close(write_end)
         number = b""
-        deadline = time.monotonic() + 30
+        deadline = time.monotonic() + 120
         with os.fdopen(read_end, "rb", buffering=0) as reader:
             while not number.endswith(b"\n") and time.monotonic() < deadline:
                 ready, _, _ = select.select([reader], [], [], 0.5)
@@ -572,7 +572,7 @@ class Parcelo:
             merged.update(env)
         return merged
 
-    def run(self, args, timeout=60, env=None, cwd=None, input=None):
+    def run(self, args, timeout=300, env=None, cwd=None, input=None):
         """Runs to the end; returncode is the exit code, stdout/stderr are bytes."""
         return _run_to_files(self.command(args), self._env(env), cwd, timeout, input,
                              f"parcelo ({self.kind})")
@@ -650,7 +650,7 @@ class Both:
         self.wine = wine
         self.work_dir = work_dir
 
-    def run_each(self, make_args, timeout=60, env=None, label="out"):
+    def run_each(self, make_args, timeout=300, env=None, label="out"):
         """make_args(runner, out_dir) -> args; each build gets the empty folder
         label-<kind>. Returns {kind: (result, snapshot of that folder)}."""
         results = {}
@@ -661,7 +661,7 @@ class Both:
             results[runner.kind] = (result, tree_snapshot(out_dir))
         return results
 
-    def assert_same_output(self, make_args, timeout=60, env=None, label="out"):
+    def assert_same_output(self, make_args, timeout=300, env=None, label="out"):
         """Runs both, checks equal exit codes and equal trees; returns the results."""
         results = self.run_each(make_args, timeout, env, label)
         (native_result, native_tree), (wine_result, wine_tree) = \

@@ -150,7 +150,7 @@ def test_layout_menu_icon_and_enter_cancels(parcelo, tmp_path):
     # Yes ends the run: the message being read is not written, whatever else comes.
     answer_box(parcelo, "&Yes")
     feed.finish(process)
-    assert exit_code(process, timeout=60) == 2
+    assert exit_code(process) == 2
     lines = body_lines(only_block(parcelo))
     assert "Abbruch durch den Benutzer." in lines, lines
     assert whole_messages(folder, LINES) < feed.number
@@ -172,7 +172,7 @@ def test_abbrechen_answered_no_lets_the_run_finish(parcelo, tmp_path):
     wait_for_percent(parcelo, "100 %")
     last.whole(1, process)
     last.finish(process)
-    assert exit_code(process, timeout=120) == 0
+    assert exit_code(process) == 0
     assert body_lines(only_block(parcelo)) == ["0 Fehler."]
     assert whole_messages(out / "a", LINES) == first.number
     assert whole_messages(out / "b", LINES) == MESSAGES
@@ -210,7 +210,7 @@ def test_minimised_start_shows_the_percentage_in_the_title(parcelo, tmp_path):
     answer_box(parcelo, "&No")
 
     last.finish(process)
-    assert exit_code(process, timeout=120) == 0
+    assert exit_code(process) == 0
     assert body_lines(only_block(parcelo)) == ["0 Fehler."]
     assert first_file.stat().st_ctime_ns == written_at
     assert whole_messages(out / "a", LINES) == 2

@@ -117,7 +117,7 @@ def test_wintest_reads_and_clicks_the_usage_box(parcelo):
 
 @pytest.mark.native_only
 def test_no_arguments_end_with_code_3(parcelo):
-    result = parcelo.run([], timeout=20)
+    result = parcelo.run([])
     if result.returncode == 0 and not result.stdout and not result.stderr:
         pytest.skip("this build has no usage message yet")
     assert result.returncode == 3, result
