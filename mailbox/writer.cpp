@@ -21,6 +21,7 @@ constexpr std::size_t OUTPUT_SIZE = 256 * 1024;
 struct Output {
     std::vector<char> bytes = std::vector<char>(OUTPUT_SIZE);
     std::size_t used = 0;
+    std::uint64_t written = 0;  // what the writes of this file confirmed: its position, without asking
 };
 Output output;
 
@@ -37,7 +38,7 @@ struct HeldLine {
 HeldLine held;
 
 void flush_output(std::FILE* out) {
-    if (output.used > 0) std::fwrite(output.bytes.data(), 1, output.used, out);
+    if (output.used > 0) output.written += std::fwrite(output.bytes.data(), 1, output.used, out);
     output.used = 0;
 }
 
@@ -45,7 +46,7 @@ void put(std::FILE* out, const char* data, std::size_t size) {
     if (output.used + size > output.bytes.size()) {
         flush_output(out);
         if (size > output.bytes.size()) {
-            std::fwrite(data, 1, size, out);
+            output.written += std::fwrite(data, 1, size, out);
             return;
         }
     }
@@ -165,6 +166,7 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     std::FILE* out = open_file(path, "wb");
     if (!out) return creation_failed(path, directory, name);
     std::setvbuf(out, nullptr, _IONBF, 0);  // our own buffer does the collecting
+    output.written = 0;
 
     const HeaderBlock& header = splitter.current_header;
     std::uint64_t expected = header.line_count - 1;
@@ -196,15 +198,17 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     }
     expected += write_line(out, {}, true);
 
-    std::fflush(out);
-    std::int64_t missing = static_cast<std::int64_t>(expected - file_position(out));
+    // Nothing is buffered in stdio, so the count of written bytes is the file position.
+    std::int64_t missing = static_cast<std::int64_t>(expected - output.written);
     bool failed = std::ferror(out) != 0;
+    // Stamped through the open file, before closing it: one open per message file.
+    bool time_failed = missing == 0 && !failed && set_modified_time(out, info.date) == -1;
     if (std::fclose(out) != 0) failed = true;
     // An error the position cannot show must not pass as success.
     if (failed && missing == 0) missing = 1;
 
     if (missing == 0) {
-        if (set_modified_time(path, info.date) == -1) {
+        if (time_failed) {
             ++run_state.error_count;
             if (!ask_continue(format_text(MSG_WRITE_FILE, path))) return SplitResult::STOP_AFTER_WRITE_ERROR;
         }

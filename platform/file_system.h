@@ -67,6 +67,10 @@ FileTime date_to_file_time(const DateTime& local);
 int set_file_times(const std::string& path, const FileTime* creation, const FileTime* access,
                    const FileTime* write);        // 0 / -1
 int set_modified_time(const std::string& path, const DateTime& local);  // 0 / -1
+// The same on a file open for writing, so that it needs no second open. Nothing may be
+// written after it, or the write moves the time again.
+int set_file_times(std::FILE* file, const FileTime* creation, const FileTime* access, const FileTime* write);
+int set_modified_time(std::FILE* file, const DateTime& local);
 
 //--- open files; plain reading and writing go through <cstdio>
 std::FILE* open_file(const std::string& path, const char* mode);  // nullptr on failure

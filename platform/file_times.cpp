@@ -22,3 +22,8 @@ int set_modified_time(const std::string& path, const DateTime& local) {
     FileTime write = date_to_file_time(local);
     return set_file_times(path, nullptr, nullptr, &write);
 }
+
+int set_modified_time(std::FILE* file, const DateTime& local) {
+    FileTime write = date_to_file_time(local);
+    return set_file_times(file, nullptr, nullptr, &write);
+}

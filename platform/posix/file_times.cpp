@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 
 #include "platform/file_system.h"
@@ -27,6 +28,18 @@ timespec unix_time_of(const FileTime* time) {
     return {static_cast<std::time_t>(seconds), static_cast<long>(rest * 100)};
 }
 
+// With TZ unset, mktime looks at /etc/localtime again on every call, one stat per message.
+// Naming that file, as glibc does when TZ is unset, reads the zone once per run with the
+// same result, a missing file included (UTC).
+void read_zone_once() {
+    static const bool named = [] {
+        if (std::getenv("TZ") == nullptr) setenv("TZ", ":/etc/localtime", 1);
+        tzset();
+        return true;
+    }();
+    (void)named;
+}
+
 }  // namespace
 
 // The local wall-clock time is read back through mktime, which also decides daylight
@@ -37,6 +50,7 @@ FileTime local_to_utc(FileTime local) {
     std::tm fields;
     if (gmtime_r(&wall, &fields) == nullptr) return local;
     fields.tm_isdst = -1;
+    read_zone_once();
     errno = 0;
     std::time_t utc = std::mktime(&fields);
     if (utc == -1 && errno != 0) return local;
@@ -50,4 +64,9 @@ FileTime local_to_utc(FileTime local) {
 int set_file_times(const std::string& path, const FileTime*, const FileTime* access, const FileTime* write) {
     timespec times[2] = {unix_time_of(access), unix_time_of(write)};
     return utimensat(AT_FDCWD, external_text(path).c_str(), times, 0) == 0 ? 0 : -1;
+}
+
+int set_file_times(std::FILE* file, const FileTime*, const FileTime* access, const FileTime* write) {
+    timespec times[2] = {unix_time_of(access), unix_time_of(write)};
+    return futimens(fileno(file), times) == 0 ? 0 : -1;
 }

@@ -117,3 +117,16 @@ TEST(SetFileTimes, MissingFileAndDirectories) {
     EXPECT_EQ(0, set_file_times(dir, nullptr, nullptr, &time));
     EXPECT_EQ(ticks(time), times_of(dir).write);
 }
+
+// The writer stamps its file before closing it: the close must not move the time again.
+TEST(SetModifiedTime, ThroughTheOpenFileSurvivesTheClose) {
+    Scratch scratch;
+    std::string file = scratch.path("open.eml");
+    std::FILE* out = open_file(file, "wb");
+    ASSERT_NE(nullptr, out);
+    std::setvbuf(out, nullptr, _IONBF, 0);
+    ASSERT_EQ(5u, std::fwrite("text\n", 1, 5, out));
+    ASSERT_EQ(0, set_modified_time(out, {2004, 2, 29, 23, 59, 58}));
+    ASSERT_EQ(0, std::fclose(out));
+    EXPECT_EQ(ticks(date_to_file_time({2004, 2, 29, 23, 59, 58})), times_of(file).write);
+}
