@@ -13,6 +13,7 @@
 #include "app/run.h"
 #include "app/settings.h"
 #include "tests/support/fake_ui.h"
+#include "tests/support/run_tag.h"
 
 inline void print_boxes_at_exit() {
     std::atexit([] {
@@ -34,7 +35,7 @@ inline void reset_app_state() {
 struct ScratchDir {
     std::filesystem::path path;
     explicit ScratchDir(const std::string& name)
-        : path(std::filesystem::temp_directory_path() / ("parcelo-app-" + name)) {
+        : path(std::filesystem::temp_directory_path() / ("parcelo-app-" + run_tag() + "-" + name)) {
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
     }

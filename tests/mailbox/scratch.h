@@ -18,13 +18,14 @@
 #include "platform/file_system.h"
 #include "tests/support/core_state.h"
 #include "tests/support/fake_ui.h"
+#include "tests/support/run_tag.h"
 
 class MailboxTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = std::filesystem::temp_directory_path() /
-               (std::string("parcelo-") + info->test_suite_name() + "-" + info->name());
+               (std::string("parcelo-") + run_tag() + "-" + info->test_suite_name() + "-" + info->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         reset_globals();
