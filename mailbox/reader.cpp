@@ -81,6 +81,23 @@ bool refill() {
     return got > 0;
 }
 
+// Hands the line just read out once more with the next read_line; the position goes back
+// with it, so offsets stay exact for a line read twice.
+void unread_line() {
+    if (reader.last_length == 0) return;
+    reader.begin -= reader.last_length;
+    // A CR LF line end was cut by turning its CR into LF; a lone CR may stay LF.
+    std::size_t after = reader.begin + reader.last_length;
+    if (reader.last_length >= 2 && reader.buffer[after - 1] == '\n' && reader.buffer[after - 2] == '\n')
+        reader.buffer[after - 2] = '\r';
+    reader.last_length = 0;
+    forget_scans();
+}
+
+bool is_separator(std::string_view line, MailboxLayout layout) {
+    return layout == MailboxLayout::MBOX ? from_line(line) : fox_line(line);
+}
+
 // Only the first four letters count, so Date-Received and Fromage are seen too.
 void note_date_or_from(std::string_view line, int& seen) {
     std::string name = lower_case(line.substr(0, 4));
@@ -195,19 +212,32 @@ std::optional<MailboxLayout> detect_layout(std::string_view first_line) {
     return std::nullopt;
 }
 
-HeaderBlock read_header() {
+// A separator line ends the block, and is left for the next read_line, where no valid
+// header can be under way: in the binary layout, or when the block did not begin with a
+// field. Otherwise a body line such as "From the desk of ..." would swallow the real
+// separator after it and merge two messages.
+HeaderBlock read_header(MailboxLayout layout) {
     HeaderBlock block;
     std::string_view line;
     if (!read_line(line)) return block;
+    if (is_separator(line, layout)) {
+        unread_line();
+        return block;
+    }
     block.text.assign(line);
     block.first_colon = field_colon(line);
     if (block.first_colon > 4) note_date_or_from(line, block.seen);
+    bool separator_ends = layout == MailboxLayout::FOX || block.first_colon <= 1;
 
     while (read_line(line)) {
         pump_one_message();
         if (!run_state.running) {
             block.text.clear();
             return block;
+        }
+        if (separator_ends && is_separator(line, layout)) {
+            unread_line();
+            break;
         }
         block.text.append(line);
         ++block.line_count;

@@ -29,5 +29,6 @@ void fail_reads_after(std::uint64_t bytes);
 bool from_line(std::string_view line);
 bool fox_line(std::string_view line);
 std::optional<MailboxLayout> detect_layout(std::string_view first_line);
-HeaderBlock read_header();
+// Up to the first empty line; a separator line ends it early where no valid header can follow.
+HeaderBlock read_header(MailboxLayout layout);
 bool header_is_valid(const HeaderBlock& block);

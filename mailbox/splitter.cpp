@@ -39,7 +39,7 @@ SplitResult split_mailbox(const std::string& mailbox_path, const std::string& ba
     splitter.policy = *layout == MailboxLayout::MBOX ? mbox_policy : SeparatorPolicy::PLAIN;
     splitter.message_start = 0;
 
-    splitter.current_header = read_header();
+    splitter.current_header = read_header(splitter.layout);
     if (!run_state.running) return closed(SplitResult::CANCELLED);
     if (mailbox_read_error()) return closed(SplitResult::OPEN_FAILED);
     // The first separator line is never written, whatever the policy.
@@ -96,7 +96,7 @@ BoundaryDecision check_separator(std::string_view line) {
     }
     splitter.message_start = mailbox_position() - last_line_length();
     splitter.separator_line.assign(line);
-    splitter.current_header = read_header();
+    splitter.current_header = read_header(splitter.layout);
     if (header_is_valid(splitter.current_header) || splitter.policy == SeparatorPolicy::PLAIN)
         return BoundaryDecision::BOUNDARY;
     if (splitter.policy == SeparatorPolicy::STRICT) return BoundaryDecision::NOT_A_BOUNDARY;

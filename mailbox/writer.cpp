@@ -128,6 +128,13 @@ SplitResult creation_failed(const std::string& path, const std::string& director
     return skip_message();
 }
 
+// The block goes out as one piece. An empty block, left by a separator right after a
+// separator, adds nothing, not even a line end.
+std::uint64_t write_header(std::FILE* out, const HeaderBlock& header) {
+    if (header.text.empty()) return 0;
+    return write_line(out, header.text) + header.line_count - 1;
+}
+
 }  // namespace
 
 void reset_held_line() {
@@ -169,8 +176,7 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     output.written = 0;
 
     const HeaderBlock& header = splitter.current_header;
-    std::uint64_t expected = header.line_count - 1;
-    write_line(out, header.text);
+    std::uint64_t expected = write_header(out, header);
     SplitResult result = SplitResult::END_OF_FILE;
     std::string_view line;
     while (read_line(line)) {
@@ -186,7 +192,7 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
         if (decision == BoundaryDecision::NOT_A_BOUNDARY) {
             // The separator and the header after it stay in this message.
             expected += write_line(out, splitter.separator_line);
-            expected += write_line(out, header.text) + header.line_count - 1;
+            expected += write_header(out, header);
         } else {
             expected += write_line(out, line);
         }

@@ -126,6 +126,51 @@ def test_f_splits_at_every_from_line(parcelo, tmp_path):
                                 (crlf(message(2)), stamp(2007, 1, 1, 10))], "box"), tree)
 
 
+# A body "From " line without a header after it reads only up to the next separator line;
+# once it took that separator and the next message in as well.
+DESK = b"body\nFrom the desk of X\nmore\n"
+SEPARATOR = b"From c@d Mon Jan  1 10:00:00 2024\n"
+
+
+def test_body_from_line_without_header_ends_at_the_next_separator(parcelo, tmp_path):
+    kept = (b"X-Status: RO\n" + SEPARATOR + b"Date: Tue, 2 Jan 2007 10:00:00 +0000\nFrom: q@example.org\n"
+            b"Subject: kept\n\nbody\n")
+    mailboxes = {"desk.mbx": mbox(message(1, body=DESK), message(2, day=2, body=b"body\n")),
+                 # A block that begins with a field reads on over a separator, as always.
+                 "kept.mbx": mbox(message(1, body=b"body\n")) + SEPARATOR + kept,
+                 # Binary separators end every block, empty line or not.
+                 "a.fox": FOX + b"no header\n" + FOX + b"Subject: b\n\nbody\n",
+                 "b.fox": FOX + b"Subject: a\n" + FOX + b"Subject: b\n\nbody\n"}
+    tree, log = split(parcelo, tmp_path, mailboxes, ["/n"])
+    assert log == ["0 Fehler."]
+    expected = numbered([(crlf(message(1, body=DESK)), stamp(2007, 1, 1, 10)),
+                         (crlf(message(2, day=2, body=b"body\n")), stamp(2007, 1, 2, 10))], "desk")
+    expected.update(numbered([(crlf(message(1, body=b"body\n")), stamp(2007, 1, 1, 10)),
+                              (crlf(kept), stamp(2007, 1, 2, 10))], "kept"))
+    expected.update(numbered([(b"no header\r\n", stamp(1980, 1, 1)),
+                              (b"Subject: b\r\n\r\nbody\r\n", stamp(1980, 1, 1))], "a"))
+    expected.update(numbered([(b"Subject: a\r\n", stamp(1980, 1, 1)),
+                              (b"Subject: b\r\n\r\nbody\r\n", stamp(1980, 1, 1))], "b"))
+    assert_same_trees(expected, tree)
+
+
+def test_message_after_a_skipped_body_from_line_is_written(parcelo, tmp_path):
+    data = mbox(message(1, body=DESK), message(2, day=2, body=b"body\n"))
+    tree, log = split(parcelo, tmp_path, {"box.mbx": data}, ["/n", "/MinDate=2007-01-02"])
+    assert log == ["0 Fehler."]
+    assert_same_trees(numbered([(crlf(message(2, day=2, body=b"body\n")), stamp(2007, 1, 2, 10))], "box"), tree)
+
+
+def test_f_from_line_right_before_a_separator_is_a_message_of_its_own(parcelo, tmp_path):
+    last = b"Date: Wed, 3 Jan 2007 10:00:00 +0000\nFrom: q@example.org\n\nz\n"
+    data = mbox(message(1, body=b"b\nFrom x\nFrom y\n" + last))
+    tree, log = split(parcelo, tmp_path, {"box.mbx": data}, ["/n", "/f"])
+    assert log == ["0 Fehler."]
+    assert_same_trees(numbered([(crlf(message(1, body=b"b\n")), stamp(2007, 1, 1, 10)),
+                                (b"From x\r\n", stamp(1980, 1, 1)),
+                                (crlf(last), stamp(2007, 1, 3, 10))], "box"), tree)
+
+
 def test_invalid_first_header_is_an_unknown_format_unless_f(parcelo, tmp_path):
     data = mbox(b"Subject: ohne Datum\n\nText\n", message(2))
     tree, log = split(parcelo, tmp_path, {"box.mbx": data}, ["/n"], code=2)
@@ -261,7 +306,7 @@ def _many_messages(count, seed):
         header = (f"Date: {date}\nFrom: s{number}@example.org\n").encode("ascii") + \
             b"Subject: " + rng.choice(subjects) + b"\n" + f"Message-ID: <{uuid.UUID(int=rng.getrandbits(128))}>\n\n".encode("ascii")
         # A body "From " line is rare: under the default policy it takes in the lines
-        # up to the next empty one, the next message's separator included.
+        # up to the next empty one or the next separator.
         body = b"".join(rng.choice([b"Text\n"] * 30 + [b"From a body line\n", b">From quoted\n", b"\n",
                                     b"x" * rng.randint(0, 300) + b"\n", b"\x1a\n", b".\n"])
                         for _ in range(rng.randint(0, 40)))

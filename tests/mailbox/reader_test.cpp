@@ -40,13 +40,32 @@ std::vector<Line> reference_lines(const std::string& bytes) {
     return lines;
 }
 
-HeaderBlock header_of(const std::string& file) {
+HeaderBlock header_of(const std::string& file, MailboxLayout layout = MailboxLayout::MBOX) {
     EXPECT_TRUE(open_mailbox(file));
     std::string_view separator;
     EXPECT_TRUE(read_line(separator));
-    HeaderBlock block = read_header();
+    HeaderBlock block = read_header(layout);
     close_mailbox();
     return block;
+}
+
+// The block after the first line, and the lines after it as read_line hands them out.
+struct HeaderAndRest {
+    HeaderBlock block;
+    std::uint64_t position = 0;  // mailbox_position right after the block
+    std::vector<Line> rest;
+};
+
+HeaderAndRest header_and_rest(const std::string& file, MailboxLayout layout = MailboxLayout::MBOX) {
+    HeaderAndRest result;
+    EXPECT_TRUE(open_mailbox(file));
+    std::string_view line;
+    EXPECT_TRUE(read_line(line));
+    result.block = read_header(layout);
+    result.position = mailbox_position();
+    while (read_line(line)) result.rest.push_back({std::string(line), last_line_length(), mailbox_position()});
+    close_mailbox();
+    return result;
 }
 
 }  // namespace
@@ -197,4 +216,58 @@ TEST_F(ReaderTest, CancelWhileReadingTheHeader) {
     HeaderBlock block = header_of(file);
     EXPECT_EQ("", block.text);
     EXPECT_EQ(2, fake_ui.pumps);
+}
+
+TEST_F(ReaderTest, SeparatorEndsABlockThatCannotBeValid) {
+    // Not begun with a field: the separator is left for the next read_line, at its own
+    // offset, whatever line end it has.
+    for (std::string end : {"\n", "\r\n", "\r"}) {
+        std::string separator = "From c@d Mon Jan  1 10:00:00 2024" + end;
+        std::string before = "From x" + end + "more" + end;
+        auto got = header_and_rest(write_file("desk", before + separator + "Date: 1" + end));
+        EXPECT_EQ("more\n", got.block.text);
+        EXPECT_EQ(1, got.block.line_count);
+        EXPECT_EQ(0u, got.block.first_colon);
+        EXPECT_EQ(before.size(), got.position);
+        std::vector<Line> rest{{"From c@d Mon Jan  1 10:00:00 2024\n", separator.size(), before.size() + separator.size()},
+                               {"Date: 1\n", 7 + end.size(), before.size() + separator.size() + 7 + end.size()}};
+        EXPECT_EQ(rest, got.rest);
+    }
+
+    // An empty first line or a colon first cannot make a valid block either.
+    EXPECT_EQ("\n", header_and_rest(write_file("empty", "From x\n\nFrom y\n\n")).block.text);
+    EXPECT_EQ(": z\nDate: 1\n", header_and_rest(write_file("colon", "From x\n: z\nDate: 1\nFrom y\n")).block.text);
+
+    // A separator right after the separator: an empty block.
+    auto twice = header_and_rest(write_file("twice", "From x\r\nFrom y\r\nbody\r\n"));
+    EXPECT_EQ("", twice.block.text);
+    EXPECT_EQ(1, twice.block.line_count);
+    EXPECT_EQ(0, twice.block.seen);
+    EXPECT_EQ(8u, twice.position);
+    EXPECT_EQ((std::vector<Line>{{"From y\n", 8, 16}, {"body\n", 6, 22}}), twice.rest);
+}
+
+TEST_F(ReaderTest, BlockBegunWithAFieldReadsOnOverSeparators) {
+    // It may still become valid, as "From " lines inside some headers show.
+    std::string box = "From x\nX-Status: RO\nFrom c@d Mon Jan  1 10:00:00 2024\nDate: 1\nFrom: a\n\nbody\n";
+    HeaderBlock block = header_of(write_file("status", box));
+    EXPECT_EQ("X-Status: RO\nFrom c@d Mon Jan  1 10:00:00 2024\nDate: 1\nFrom: a\n\n", block.text);
+    EXPECT_TRUE(header_is_valid(block));
+    // Look-alikes never end a block.
+    EXPECT_EQ("x\nFrom: a\nFrom  : b\n\n", header_of(write_file("alike", "From x\nx\nFrom: a\nFrom  : b\n\nz\n")).text);
+}
+
+TEST_F(ReaderTest, BinarySeparatorAlwaysEndsTheBlock) {
+    const std::string fox = "\x10\x10\x10\x10\x10\x10\x10\x11\x11\x11\x11\x11\x11S";
+    auto got = header_and_rest(write_file("fox", fox + "\r\nDate: 1\r\nFrom: a\r\n" + fox + "\r\nx\r\n"),
+                               MailboxLayout::FOX);
+    EXPECT_EQ("Date: 1\nFrom: a\n", got.block.text);
+    EXPECT_TRUE(header_is_valid(got.block));
+    EXPECT_EQ(34u, got.position);
+    ASSERT_EQ(2u, got.rest.size());
+    EXPECT_EQ((Line{fox + "\n", 16, 50}), got.rest[0]);
+
+    EXPECT_EQ("", header_and_rest(write_file("empty", fox + "\n" + fox + "\n"), MailboxLayout::FOX).block.text);
+    // A "From " line is no separator here.
+    EXPECT_EQ("x\nFrom y\n\n", header_of(write_file("from", fox + "\nx\nFrom y\n\nz\n"), MailboxLayout::FOX).text);
 }

@@ -158,6 +158,59 @@ struct Builder {
     }
 };
 
+// A mailbox whose messages all have a header with Date and From, and whose body "From "
+// lines are each followed by a line that is no field line, so none of them can start a
+// message: each message must come out as exactly one file. They sit anywhere, also in
+// runs, right before the next separator and at the very end; in the binary layout headers
+// may also lack their empty line.
+struct KnownMailbox {
+    std::string bytes;
+    std::vector<std::string> files;  // the bytes each message's file must hold
+    std::vector<int> days;           // each message's day in January 2024
+    std::vector<std::size_t> starts; // the offset of each message's separator line
+};
+
+inline KnownMailbox known_mailbox(Random& random, Layout layout) {
+    Builder builder{random, {}, {}};
+    builder.shape.layout = layout;
+    KnownMailbox box;
+    static const std::vector<std::string> from_lines = {
+        "From the desk of X", "From someone@example.org Mon Jan  1 10:00:00 2024", "From ", "From  x:y", "From -"};
+    static const std::vector<std::string> no_fields = {"", "more", " leading: blank", "X Y: z", ": z", "From"};
+    int messages = 1 + static_cast<int>(random.below(6));
+    for (int m = 0; m < messages; ++m) {
+        int day = 1 + static_cast<int>(random.below(28));
+        std::vector<std::string> lines = {"Date: " + std::to_string(day) + " Jan 2024 12:00:00 +0000",
+                                          "From: someone@example.org", "Subject: " + std::to_string(m + 1)};
+        if (random.percent(50)) std::swap(lines[0], lines[1]);
+        if (layout == Layout::MBOX || !random.percent(30)) lines.push_back("");
+        int body = static_cast<int>(random.below(6));
+        for (int k = 0; k < body; ++k) {
+            if (random.percent(60)) {
+                int run = 1 + static_cast<int>(random.below(3));
+                for (int r = 0; r < run; ++r) lines.push_back(random.pick(from_lines));
+                // The last "From " line of a message may be followed by the next separator.
+                if (k + 1 < body || random.percent(50)) lines.push_back(random.pick(no_fields));
+            } else {
+                lines.push_back("text " + random_bytes(random, random.below(30), false));
+            }
+        }
+        box.starts.push_back(builder.text.size());
+        builder.line(builder.separator());
+        std::string file;
+        for (const std::string& line : lines) {
+            // After a lone CR, the LF of an empty line would make one CR LF of the two.
+            if (line.empty() && builder.text.back() == '\r') builder.text += '\r';
+            else builder.line(line);
+            file += line + "\r\n";
+        }
+        box.files.push_back(file);
+        box.days.push_back(day);
+    }
+    box.bytes = builder.text;
+    return box;
+}
+
 inline std::string mailbox(Random& random, const Shape& shape) {
     Builder builder{random, shape, {}};
     return builder.build();

@@ -88,15 +88,22 @@ struct Header {
 };
 
 // The block after a separator: its first line whatever it is, then up to and including
-// the first empty line.
-inline Header read_header(const std::vector<std::string>& lines, std::size_t at) {
+// the first empty line. A separator line is never part of it when the block cannot become
+// valid (in the binary layout, or when its first line is no field line); the block ends
+// before it and the separator is looked at on its own.
+inline Header read_header(const std::vector<std::string>& lines, std::size_t at, bool mbox) {
     Header header;
     header.item = {at, at};
-    if (at == lines.size()) return header;
+    auto separator = [&](const std::string& line) {
+        return mbox ? mbox_separator(line) : line == fox_separator_line();
+    };
+    if (at == lines.size() || separator(lines[at])) return header;
     std::size_t first_colon = colon_of(lines[at]);
+    bool separator_ends = !mbox || first_colon == 0;
     int seen = date_or_from(lines[at]);
     std::size_t k = at + 1;
     while (k < lines.size()) {
+        if (separator_ends && separator(lines[k])) break;
         const std::string& line = lines[k++];
         if (seen != 3 && date_or_from(line)) {
             seen |= date_or_from(line);
@@ -163,7 +170,7 @@ inline Split split(std::string_view bytes, Policy mbox_policy) {
         return mbox ? mbox_separator(line) : line == fox_separator_line();
     };
 
-    Header header = read_header(lines, 1);
+    Header header = read_header(lines, 1, mbox);
     if (policy == Policy::STRICT && !header.valid) {
         result.outcome = Outcome::UNKNOWN_FORMAT;
         return result;
@@ -177,7 +184,7 @@ inline Split split(std::string_view bytes, Policy mbox_policy) {
             messages.back().items.push_back({at, at + 1});
             continue;
         }
-        Header next = read_header(lines, k);
+        Header next = read_header(lines, k, mbox);
         k = next.item.end;
         if (next.valid || policy == Policy::PLAIN) {
             messages.push_back({{next.item}});
