@@ -1,4 +1,4 @@
-// parcelo.ini next to the program: extension, prefixes, replacements, name length.
+// parcelo.ini: extension, prefixes, replacements, name length.
 #include "app/settings.h"
 
 #include <cmath>
@@ -234,8 +234,4 @@ void load_settings(const std::string& path) {
     check_name_budget();  // keeps name_budget in step; run_all refuses a budget below 3
 }
 
-std::string settings_path() {
-    std::string directory = dir_part(program_path());
-    if (!directory.empty() && directory.back() != path_separator) directory += path_separator;
-    return directory + PROGRAM_NAME + ".ini";
-}
+std::string settings_path() { return settings_file_path(PROGRAM_NAME, std::string(PROGRAM_NAME) + ".ini"); }

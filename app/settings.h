@@ -17,7 +17,7 @@ struct Settings {
 extern Settings settings;
 
 void load_settings(const std::string& path);  // may end the program (exit code 3)
-std::string settings_path();                   // next to the program file
+std::string settings_path();                   // the platform says where
 
 //--- the file as read, before its meaning is applied
 struct SettingsEntry {

@@ -26,3 +26,9 @@ std::string name_part(const std::string& path) {
     if (k < path.size() && path[k] != '.') return path.substr(k);
     return {};
 }
+
+std::string beside_program(const std::string& name) {
+    std::string directory = dir_part(program_path());
+    if (!directory.empty() && directory.back() != path_separator) directory += path_separator;
+    return directory + name;
+}

@@ -1,5 +1,6 @@
 // Paths and volumes on POSIX. Paths are cp1252 inside and UTF-8 on disk.
 #include <linux/magic.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
@@ -94,6 +95,42 @@ std::string program_path() {
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+namespace {
+
+// The XDG base directory rules: $XDG_CONFIG_HOME, else ~/.config; a relative path in
+// either variable does not count. Empty when there is no home to be found. UTF-8.
+std::string config_home() {
+    const char* configured = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (configured && configured[0] == '/') {
+        base = configured;
+    } else {
+        const char* home = std::getenv("HOME");
+        const passwd* user = home ? nullptr : getpwuid(getuid());
+        if (!home && user) home = user->pw_dir;
+        if (!home || home[0] != '/') return {};
+        base = std::string(home) + "/.config";
+    }
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    return base == "/" ? "" : base;
+}
+
+}  // namespace
+
+// An installed program lives in /usr/bin, where no user puts a settings file; a build
+// tree keeps its file beside the program. Anything of that name in the configuration
+// folder wins, a directory or an unreadable file too: that is the one the user meant,
+// and reading another file instead would hide the mistake.
+std::string settings_file_path(const std::string& folder, const std::string& name) {
+    const std::string home = config_home();
+    if (!home.empty()) {
+        const std::string candidate = home + "/" + external_text(folder) + "/" + external_text(name);
+        struct stat info;
+        if (stat(candidate.c_str(), &info) == 0) return internal_text(candidate);
+    }
+    return beside_program(name);
 }
 
 // There are no drive roots to derive: the path itself is asked, or its nearest existing

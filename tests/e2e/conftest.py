@@ -4,7 +4,8 @@ Fixtures:
   parcelo     one runner per build (ids "native" and "wine"): run, start, path,
               local_path, temp_dir, program_temp_dir, log_text, clear_log,
               log_path, crash_path, wintest, gate; the program sits in a folder of its
-              own per test, so a test may write settings_path (its parcelo.ini)
+              own per test, so a test may write settings_path (its parcelo.ini);
+              natively config_settings_path is the one in XDG_CONFIG_HOME
   both        both runners in one test: run_each, assert_same_output
 Helpers: Gate (a mailbox on a pipe that holds a run), tree_snapshot, compare_trees, assert_same_trees, parse_windows, cp1252_text
 Markers:
@@ -508,6 +509,9 @@ class Parcelo:
             self.temp_dir.mkdir(exist_ok=True)
             self.env = _clean_env()
             self.env["TMPDIR"] = str(self.temp_dir)
+            # The POSIX build prefers a settings file in the user's configuration
+            # folder; an empty one of our own keeps the tester's file out.
+            self.env["XDG_CONFIG_HOME"] = str(self.work_dir / "config-native")
         else:
             self.temp_dir = wine.temp_dir
             self.env = dict(wine.env)
@@ -518,6 +522,11 @@ class Parcelo:
     @property
     def settings_path(self):
         return self.program_dir / "parcelo.ini"
+
+    @property
+    def config_settings_path(self):
+        """POSIX only: the settings file in the configuration folder, read first."""
+        return Path(self.env["XDG_CONFIG_HOME"]) / "parcelo" / "parcelo.ini"
 
     @property
     def program_temp_dir(self):

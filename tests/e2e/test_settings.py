@@ -1,4 +1,4 @@
-"""parcelo.ini next to the program: its errors and what it changes."""
+"""parcelo.ini: where it is read from, its errors and what it changes."""
 
 import pytest
 
@@ -105,3 +105,39 @@ def test_lines_before_the_first_header_are_ignored(parcelo, tmp_path):
     write_settings(parcelo, "fileextension=txt\n[mailfiles]\n")
     (name,) = split_one(parcelo, tmp_path, "Hallo")
     assert name.endswith(".eml"), name
+
+
+@pytest.mark.native_only
+def test_configuration_folder_comes_before_the_program_folder(parcelo, tmp_path):
+    write_settings(parcelo, "[mailfiles]\nfileextension=txt\n")
+    for run in ("beside", "config"):
+        (tmp_path / run).mkdir()
+    assert split_one(parcelo, tmp_path / "beside", "Hallo")[0].endswith(".txt")
+    parcelo.config_settings_path.parent.mkdir(parents=True)
+    parcelo.config_settings_path.write_text("[mailfiles]\nfileextension=msg\n")
+    assert split_one(parcelo, tmp_path / "config", "Hallo")[0].endswith(".msg")
+
+
+@pytest.mark.native_only
+def test_home_config_when_xdg_config_home_is_empty(parcelo, tmp_path):
+    home_file = tmp_path / "home" / ".config" / "parcelo" / "parcelo.ini"
+    home_file.parent.mkdir(parents=True)
+    home_file.write_text("[mailfiles]\nColour=red\n")
+    out = tmp_path / "out"
+    result = parcelo.run([tmp_path / "none.mbx", out, "/p"],
+                         env={"XDG_CONFIG_HOME": "", "HOME": str(tmp_path / "home")})
+    assert result.returncode == 3, result
+    assert body_lines(only_block(parcelo)) == [
+        f"Fehler in der Datei '{home_file}':", "Unbekannter Schlüssel 'Colour'.",
+        "Programm abgebrochen."]
+
+
+@pytest.mark.native_only
+def test_error_names_the_configuration_file(parcelo, tmp_path):
+    write_settings(parcelo, "[mailfiles]\n")
+    parcelo.config_settings_path.parent.mkdir(parents=True)
+    parcelo.config_settings_path.write_text("[mailfiles]\n[Extra]\n")
+    text = native_stderr(run_expecting(parcelo, [tmp_path / "none.mbx", tmp_path / "out"], 3))
+    assert text.strip().split("\n") == [
+        f"Fehler in der Datei '{parcelo.config_settings_path}':", "Unbekannter Abschnitt 'Extra'.",
+        "Programm abgebrochen."]

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "platform/crash.h"
@@ -226,3 +227,95 @@ TEST(DiskNames, Cp1252NamesRoundTrip) {
     auto on_disk = std::filesystem::directory_iterator(external_text(scratch.root))->path().filename().string();
     EXPECT_EQ("Gr\xC3\xBC\xC3\x9F" "e.eml", on_disk);
 }
+
+namespace {
+
+// Sets an environment variable (nullptr: removes it) for one test.
+class EnvironmentValue {
+public:
+    EnvironmentValue(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        if (old) old_ = old;
+        set(value);
+    }
+    ~EnvironmentValue() { set(old_ ? old_->c_str() : nullptr); }
+
+private:
+    void set(const char* value) {
+#ifdef _WIN32
+        _putenv_s(name_, value ? value : "");
+#else
+        if (value) {
+            setenv(name_, value, 1);
+        } else {
+            unsetenv(name_);
+        }
+#endif
+    }
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+constexpr const char* FOLDER = "parcelo-test";
+constexpr const char* INI = "settings-test.ini";
+
+}  // namespace
+
+TEST(SettingsFilePath, BesideTheProgramWithoutAConfigurationFile) {
+    Scratch scratch;
+    EnvironmentValue config("XDG_CONFIG_HOME", scratch.path("config").c_str());
+    const std::string beside = settings_file_path(FOLDER, INI);
+    EXPECT_EQ(dir_part(program_path()) + INI, beside);
+    EXPECT_EQ(beside, beside_program(INI));
+}
+
+TEST(SettingsFilePath, ConfigurationFolderWinsOnPosixOnly) {
+    Scratch scratch;
+    scratch.make_dir("config");
+    scratch.make_dir("config/parcelo-test");
+    const std::string wanted = scratch.write("config/parcelo-test/settings-test.ini");
+    EnvironmentValue config("XDG_CONFIG_HOME", scratch.path("config/").c_str());
+    EXPECT_EQ(is_windows() ? beside_program(INI) : wanted, settings_file_path(FOLDER, INI));
+}
+
+#ifndef _WIN32
+TEST(SettingsFilePath, HomeConfigWhenTheVariableIsUnsetOrRelative) {
+    Scratch scratch;
+    scratch.make_dir("home");
+    scratch.make_dir("home/.config");
+    scratch.make_dir("home/.config/parcelo-test");
+    const std::string wanted = scratch.write("home/.config/parcelo-test/settings-test.ini");
+    EnvironmentValue home("HOME", scratch.path("home").c_str());
+    {
+        EnvironmentValue config("XDG_CONFIG_HOME", nullptr);
+        EXPECT_EQ(wanted, settings_file_path(FOLDER, INI));
+    }
+    {
+        EnvironmentValue config("XDG_CONFIG_HOME", "");
+        EXPECT_EQ(wanted, settings_file_path(FOLDER, INI));
+    }
+    {
+        EnvironmentValue config("XDG_CONFIG_HOME", "home/.config");
+        EXPECT_EQ(wanted, settings_file_path(FOLDER, INI));
+    }
+    {
+        // An absolute XDG_CONFIG_HOME takes the place of ~/.config, even without the file.
+        EnvironmentValue config("XDG_CONFIG_HOME", scratch.path("elsewhere").c_str());
+        EXPECT_EQ(beside_program(INI), settings_file_path(FOLDER, INI));
+    }
+    {
+        EnvironmentValue config("XDG_CONFIG_HOME", nullptr);
+        EnvironmentValue relative_home("HOME", "home");
+        EXPECT_EQ(beside_program(INI), settings_file_path(FOLDER, INI));
+    }
+}
+
+TEST(SettingsFilePath, ADirectoryOfThatNameIsStillTheOneMeant) {
+    Scratch scratch;
+    scratch.make_dir("config");
+    scratch.make_dir("config/parcelo-test");
+    const std::string wanted = scratch.make_dir("config/parcelo-test/settings-test.ini");
+    EnvironmentValue config("XDG_CONFIG_HOME", scratch.path("config").c_str());
+    EXPECT_EQ(wanted, settings_file_path(FOLDER, INI));
+}
+#endif
