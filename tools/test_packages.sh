@@ -9,12 +9,11 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 REPO=$PWD
 
+source tools/packages.sh
+install_missing wine64 xvfb xauth || { echo "package installation failed" >&2; exit 1; }
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$0" "$@"
 fi
-
-source tools/packages.sh
-install_missing wine64 xvfb xauth || { echo "package installation failed" >&2; exit 1; }
 if [ "${1:-}" != --no-build ]; then
     bash tools/package.sh || { echo "building the packages failed" >&2; exit 1; }
 fi
