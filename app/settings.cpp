@@ -82,17 +82,24 @@ std::optional<std::string> apply_prefixes(std::string_view value) {
 }
 
 std::optional<std::string> apply_replacements(std::string_view value) {
+    std::string from, to;
     for (std::string_view item : split_outside_quotes(value, false)) {
         item = trim(item);
-        // A replacement that no file name can hold is ignored like any malformed item.
-        if (item.size() == 4 && item.front() == '"' && item.back() == '"' && usable_in_name(item[2])) {
-            settings.replace_from += item[1];
-            settings.replace_to += item[2];
+        if (item.size() == 4 && item.front() == '"' && item.back() == '"') {
+            from += item[1];
+            to += item[2];
         }
     }
-    for (char c : settings.replace_from)
-        if (settings.replace_to.find(c) != std::string::npos)
-            return format_text(MSG_CONTRADICTION, std::string(1, c));
+    for (char c : from)
+        if (to.find(c) != std::string::npos) return format_text(MSG_CONTRADICTION, std::string(1, c));
+    // Only a consistent list is trimmed: a replacement that no file name can hold is then
+    // ignored like any malformed item, but must not hide a contradiction.
+    for (std::size_t i = 0; i < from.size(); ++i) {
+        if (usable_in_name(to[i])) {
+            settings.replace_from += from[i];
+            settings.replace_to += to[i];
+        }
+    }
     const std::size_t dot = settings.replace_from.find('.');
     if (dot != std::string::npos) settings.ellipsis = std::string(3, settings.replace_to[dot]);
     const std::size_t blank = settings.replace_from.find(' ');
@@ -109,9 +116,6 @@ void apply_length(std::string_view value) {
 }  // namespace
 
 SettingsFile parse_settings_text(std::string_view text) {
-    // An editor may put a UTF-8 byte order mark before the first header.
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-
     SettingsFile file;
     SettingsSection current;
     bool in_section = false;
@@ -164,7 +168,11 @@ SettingsFile read_settings_file(const std::string& path) {
     char buffer[4096];
     for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) content.append(buffer, got);
     std::fclose(in);
-    return parse_settings_text(internal_text(content));
+    // An editor may put a UTF-8 byte order mark first; it must go before the text is
+    // converted, which would turn it into a character of its own.
+    std::string_view text = content;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    return parse_settings_text(internal_text(text));
 }
 
 std::optional<std::string> apply_settings(const SettingsFile& file) {

@@ -9,8 +9,16 @@
 #include "platform/file_system.h"
 #include "platform/text.h"
 
+// A directory opens for reading here, and reads as empty; Windows refuses it, and so do we.
 std::FILE* open_file(const std::string& path, const char* mode) {
-    return std::fopen(external_text(path).c_str(), mode);
+    std::FILE* file = std::fopen(external_text(path).c_str(), mode);
+    struct stat info;
+    if (file && mode[0] == 'r' && fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+        std::fclose(file);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return file;
 }
 
 std::FILE* open_shared_append(const std::string& path) {

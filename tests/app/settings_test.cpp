@@ -84,15 +84,21 @@ TEST_F(SettingsTest, SectionNamesAreNotTrimmed) {
 }
 
 TEST_F(SettingsTest, ByteOrderMarkIsSkipped) {
-    EXPECT_EQ("", apply("\xEF\xBB\xBF[mailfiles]\nfileextension=txt\n"));
+    // Through a real file: the POSIX build converts UTF-8 as it reads.
+    ScratchDir scratch{"settings-bom"};
+    write_file(scratch.file("parcelo.ini"), "\xEF\xBB\xBF[mailfiles]\nfileextension=txt\n");
+    EXPECT_EQ("", apply_settings(read_settings_file(scratch.file("parcelo.ini"))).value_or(""));
     EXPECT_EQ(".txt", settings.file_extension);
 }
 
-TEST_F(SettingsTest, MissingFileChangesNothing) {
+TEST_F(SettingsTest, MissingFileOrDirectoryChangesNothing) {
     ScratchDir scratch{"settings-missing"};
-    const SettingsFile file = read_settings_file(scratch.file("parcelo.ini"));
-    EXPECT_EQ(SettingsStatus::FILE_MISSING, file.status);
-    EXPECT_EQ("", apply_settings(file).value_or(""));
+    std::filesystem::create_directory(scratch.path / "folder.ini");
+    for (const char* name : {"parcelo.ini", "folder.ini"}) {
+        const SettingsFile file = read_settings_file(scratch.file(name));
+        EXPECT_EQ(SettingsStatus::FILE_MISSING, file.status) << name;
+        EXPECT_EQ("", apply_settings(file).value_or("")) << name;
+    }
     EXPECT_EQ(".eml", settings.file_extension);
     EXPECT_EQ(7u, settings.prefixes_to_remove.size());
 }
@@ -202,6 +208,13 @@ TEST_F(SettingsTest, ReplacementContradiction) {
     reset_app_state();
     EXPECT_EQ("Widerspruch ob 'x' ersetzt werden soll oder nicht.",
               apply("[mailfiles]\nreplaceinfilename=\"xx\"\n"));
+    // A replacement no name can hold is dropped only after the check, so it hides nothing.
+    reset_app_state();
+    EXPECT_EQ("Widerspruch ob 'b' ersetzt werden soll oder nicht.",
+              apply("[mailfiles]\nreplaceinfilename=\"ab\",\"b:\"\n"));
+    reset_app_state();
+    EXPECT_EQ("Widerspruch ob '\"' ersetzt werden soll oder nicht.",
+              apply("[mailfiles]\nreplaceinfilename=\"\"\"\"\n"));
 }
 
 TEST_F(SettingsTest, MaxFilenameLengthEdges) {

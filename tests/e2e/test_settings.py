@@ -33,11 +33,15 @@ def framed(parcelo, message):
     ("[mailfiles]\nprefixestoremove=re:,,fw:\n", PREFIX_ERROR),
     ('[mailfiles]\nprefixestoremove=""\n', PREFIX_ERROR),
     ('[mailfiles]\nreplaceinfilename="ab", "ba"\n', "Widerspruch ob 'a' ersetzt werden soll oder nicht."),
+    # A replacement no name can hold is dropped, but only after the contradiction check.
+    ('[mailfiles]\nreplaceinfilename="ab","b:"\n', "Widerspruch ob 'b' ersetzt werden soll oder nicht."),
+    ('[mailfiles]\nreplaceinfilename=""""\n', "Widerspruch ob '\"' ersetzt werden soll oder nicht."),
     ("[mailfiles]\nmaxfilenamelength=20\nfileextension=.abcdefghijk\n", BUDGET_ERROR),
     ("[mailfiles]\nfileextension=..\\..\\evil\n", "Ungültige Dateierweiterung '..\\..\\evil'."),
 ], ids=["comment-only", "empty", "no-header", "no-bracket", "empty-name", "duplicate-key",
         "duplicate-section", "blanks-in-name", "unknown-section", "unknown-key", "empty-prefix",
-        "quoted-empty-prefix", "contradiction", "name-budget", "escaping-extension"])
+        "quoted-empty-prefix", "contradiction", "contradiction-unsafe", "contradiction-quote",
+        "name-budget", "escaping-extension"])
 def test_errors_are_logged_in_their_frame(parcelo, tmp_path, text, message):
     write_settings(parcelo, text)
     out = tmp_path / "out"
@@ -141,3 +145,16 @@ def test_error_names_the_configuration_file(parcelo, tmp_path):
     assert text.strip().split("\n") == [
         f"Fehler in der Datei '{parcelo.config_settings_path}':", "Unbekannter Abschnitt 'Extra'.",
         "Programm abgebrochen."]
+
+
+def test_byte_order_mark_is_skipped(parcelo, tmp_path):
+    write_settings(parcelo, "[mailfiles]\nfileextension=txt\n")
+    parcelo.settings_path.write_bytes(b"\xef\xbb\xbf" + parcelo.settings_path.read_bytes())
+    (name,) = split_one(parcelo, tmp_path, "Hallo")
+    assert name.startswith("Hallo") and name.endswith(".txt"), name
+
+
+def test_settings_file_that_is_a_directory_keeps_the_defaults(parcelo, tmp_path):
+    parcelo.settings_path.mkdir()
+    (name,) = split_one(parcelo, tmp_path, "Hallo")
+    assert name.startswith("Hallo") and name.endswith(".eml"), name
