@@ -7,6 +7,9 @@
 # Both programs are optimised, without sanitizers, and stripped. The Debian build
 # runs in a copy of the sources under build/deb/, so that neither the tree nor its
 # parent directory gets the build's output.
+# PARCELO_EXE_BUILD=build/windows takes parcelo.exe from that build instead of the
+# windows-release preset: -O2 as well, and stripped of its debug information it is
+# the same file, so a test run that has built it already need not build it again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
@@ -24,8 +27,7 @@ ARCH=$(dpkg --print-architecture)
 DIST=build/dist
 ZIP=parcelo-$VERSION-win64.zip
 DEB=parcelo_${DEB_VERSION}_$ARCH.deb
-# File times in the zip and the .deb come from the changelog, so that a rebuild
-# of the same sources gives the same archives.
+# File times in the zip come from the changelog, not from the moment of the build.
 export SOURCE_DATE_EPOCH
 SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -S Timestamp)
 
@@ -39,12 +41,15 @@ windows_text() {
 
 build_zip() {
     echo "== parcelo.exe"
-    cmake --preset windows-release >/dev/null
-    cmake --build --preset windows-release --target parcelo -j"$(nproc)"
+    local exe_build=${PARCELO_EXE_BUILD:-build/windows-release}
+    if [ -z "${PARCELO_EXE_BUILD:-}" ]; then
+        cmake --preset windows-release >/dev/null
+    fi
+    cmake --build "$exe_build" --target parcelo -j"$(nproc)"
     local stage=build/zip
     rm -rf "$stage"
     mkdir -p "$stage/parcelo"
-    x86_64-w64-mingw32-strip -o "$stage/parcelo/parcelo.exe" build/windows-release/parcelo.exe
+    x86_64-w64-mingw32-strip -o "$stage/parcelo/parcelo.exe" "$exe_build/parcelo.exe"
     windows_text packaging/LIESMICH.txt "$stage/parcelo/LIESMICH.txt"
     windows_text packaging/parcelo.ini.beispiel "$stage/parcelo/parcelo.ini.beispiel"
     (cd "$stage" && sha256sum parcelo/parcelo.exe parcelo/LIESMICH.txt parcelo/parcelo.ini.beispiel >SHA256SUMS)
@@ -60,7 +65,7 @@ build_deb() {
     mkdir -p "$source_dir"
     cp -r app mailbox message platform ui cmake packaging debian CMakeLists.txt CMakePresets.json README.md \
         "$source_dir/"
-    (cd "$source_dir" && DEB_BUILD_OPTIONS="parallel=$(nproc)" dpkg-buildpackage -b -us -uc)
+    (cd "$source_dir" && DEB_BUILD_OPTIONS="parallel=$(nproc) noddebs" dpkg-buildpackage -b -us -uc)
     cp "$work/$DEB" "$DIST/"
 }
 

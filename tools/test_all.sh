@@ -130,7 +130,7 @@ if [ -x tools/run_fuzz.sh ]; then
 else
     skip_step fuzz "tools/run_fuzz.sh is not there yet"
 fi
-run_step packages '^packages:' 1500 with_display bash tools/test_packages.sh
+run_step packages '^packages:' 1500 with_display bash tools/test_packages.sh --reuse-builds
 
 echo
 echo "== summary (logs in $LOGS/)"

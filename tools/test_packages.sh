@@ -4,7 +4,8 @@
 # the .deb unpacked with dpkg -x (nothing is installed) and its usr/bin/parcelo
 # run, both on examples/; lintian on the .deb; the manual page rendered with man.
 # Needs an X display for Wine; without one it starts Xvfb itself.
-# --no-build tests the packages already in build/dist/.
+# --no-build tests the packages already in build/dist/; --reuse-builds takes
+# parcelo.exe from build/windows (see tools/package.sh), as test_all has built it.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 REPO=$PWD
@@ -15,6 +16,7 @@ if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$0" "$@"
 fi
 if [ "${1:-}" != --no-build ]; then
+    [ "${1:-}" = --reuse-builds ] && export PARCELO_EXE_BUILD=build/windows
     bash tools/package.sh || { echo "building the packages failed" >&2; exit 1; }
 fi
 
