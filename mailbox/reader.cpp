@@ -1,30 +1,50 @@
 #include "mailbox/reader.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 #include "app/run.h"
 #include "message/header_fields.h"
 #include "platform/file_system.h"
-#include "platform/text.h"
 #include "ui/progress.h"
 
 namespace {
 
-// Big blocks keep the number of read calls small; a line longer than half the
-// buffer makes it grow, so a file without any line end is still read in one piece.
+// Big blocks keep the number of read calls small; a line that nearly fills the buffer
+// makes it grow, so a file without any line end is still read in one piece.
 constexpr std::size_t BLOCK_SIZE = 512 * 1024;
 constexpr std::size_t NOT_SCANNED = std::numeric_limits<std::size_t>::max();
 
+// Bytes that are never zero-filled and that grow in place where the C library can
+// (large blocks are remapped, not copied), so a line of hundreds of megabytes needs
+// little more memory than its own size.
+struct ByteBuffer {
+    char* bytes = nullptr;
+    std::size_t length = 0;
+
+    char* data() { return bytes; }
+    std::size_t size() const { return length; }
+    char& operator[](std::size_t k) { return bytes[k]; }
+    bool resize(std::size_t wanted) {
+        void* moved = std::realloc(bytes, wanted);
+        if (!moved) return false;
+        bytes = static_cast<char*>(moved);
+        length = wanted;
+        return true;
+    }
+};
+
 struct MailboxReader {
     std::FILE* handle = nullptr;
-    std::vector<char> buffer;
+    ByteBuffer buffer;
     std::size_t begin = 0;        // bytes not yet handed out lie in [begin, end)
     std::size_t end = 0;
     std::size_t next_lf = NOT_SCANNED;  // first LF at or after begin; `end` when there is none
     std::size_t next_cr = NOT_SCANNED;
+    std::size_t next_stop = NOT_SCANNED;  // of plain_text_ahead's stop byte
+    char stop_byte = '\r';
     std::uint64_t bytes_read = 0;       // file offset of buffer[end]
     std::uint64_t last_length = 0;
     bool at_end = false;
@@ -36,6 +56,7 @@ MailboxReader reader;
 void forget_scans() {
     reader.next_lf = NOT_SCANNED;
     reader.next_cr = NOT_SCANNED;
+    reader.next_stop = NOT_SCANNED;
 }
 
 // A cached search: each byte is looked at about once however lines are cut,
@@ -58,8 +79,14 @@ bool refill() {
         reader.end -= reader.begin;
         reader.begin = 0;
     }
-    // Each read fills at least half the buffer, so rescanning a long line stays linear.
-    if (reader.end > reader.buffer.size() / 2) reader.buffer.resize(reader.buffer.size() * 2);
+    // Each read adds at least a quarter of what is there, so rescanning a long line stays
+    // linear, and the buffer stays within a quarter and a block of the longest line.
+    std::size_t room = reader.buffer.size() - reader.end;
+    if (room < reader.end / 4 && !reader.buffer.resize(reader.end + std::max(reader.end / 4, BLOCK_SIZE))) {
+        reader.read_error = true;  // no memory for the line: as if the rest could not be read
+        reader.at_end = true;
+        return false;
+    }
     forget_scans();
 
     std::size_t wanted = reader.buffer.size() - reader.end;
@@ -99,10 +126,16 @@ bool is_separator(std::string_view line, MailboxLayout layout) {
 }
 
 // Only the first four letters count, so Date-Received and Fromage are seen too.
+// No byte outside ASCII lower-cases into it, so an ASCII comparison does.
 void note_date_or_from(std::string_view line, int& seen) {
-    std::string name = lower_case(line.substr(0, 4));
-    if (name == "date") seen |= 1;
-    else if (name == "from") seen |= 2;
+    char name[4];
+    for (std::size_t k = 0; k < 4; ++k) {
+        char c = line[k];
+        name[k] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    }
+    std::string_view lower(name, 4);
+    if (lower == "date") seen |= 1;
+    else if (lower == "from") seen |= 2;
 }
 
 }  // namespace
@@ -115,7 +148,7 @@ bool open_mailbox(const std::string& path) {
     reader.at_end = false;
     reader.read_error = false;
     forget_scans();
-    if (reader.buffer.size() != BLOCK_SIZE) std::vector<char>(BLOCK_SIZE).swap(reader.buffer);
+    if (reader.buffer.size() != BLOCK_SIZE && !reader.buffer.resize(BLOCK_SIZE)) return false;
 
     std::FILE* file = open_file(path, "rb");
     if (!file) return false;
@@ -137,7 +170,7 @@ void close_mailbox() {
     reader.begin = reader.end = 0;
     forget_scans();
     // Give back what a very long line made the buffer grow to.
-    if (reader.buffer.size() > BLOCK_SIZE) std::vector<char>(BLOCK_SIZE).swap(reader.buffer);
+    if (reader.buffer.size() > BLOCK_SIZE) reader.buffer.resize(BLOCK_SIZE);
 }
 
 bool read_line(std::string_view& line) {
@@ -185,6 +218,21 @@ bool read_line(std::string_view& line) {
     forget_scans();
     reader.last_length = 0;
     return false;
+}
+
+std::string_view plain_text_ahead(char stop) {
+    if (!reader.handle || reader.read_error) return {};
+    if (stop != reader.stop_byte) {
+        reader.stop_byte = stop;
+        reader.next_stop = NOT_SCANNED;
+    }
+    std::size_t limit = std::min(find_byte(reader.next_cr, '\r'), find_byte(reader.next_stop, stop));
+    return {reader.buffer.data() + reader.begin, limit - reader.begin};
+}
+
+void skip_text(std::size_t bytes, std::size_t last_line) {
+    reader.begin += bytes;
+    reader.last_length = last_line;
 }
 
 bool mailbox_read_error() { return reader.read_error; }

@@ -20,6 +20,12 @@ bool open_mailbox(const std::string& path);  // false: cannot open, or locked by
 void close_mailbox();
 // The next line, line ends normalised to one LF; valid until the next call. false at the end.
 bool read_line(std::string_view& line);
+// For callers that take many lines at once: the bytes ahead in the buffer up to the next CR
+// or `stop` byte (or its end), which read_line would hand out unchanged. Empty when the next
+// line needs read_line. skip_text moves past `bytes` of them; `last_line` is the raw length
+// of the last line passed.
+std::string_view plain_text_ahead(char stop);
+void skip_text(std::size_t bytes, std::size_t last_line);
 bool mailbox_read_error();                   // the last end was a read error, not the end of file
 std::uint64_t mailbox_position();            // offset of the next byte read_line hands out
 std::uint64_t last_line_length();            // raw bytes of the last line, its line end included

@@ -1,7 +1,7 @@
 #include "mailbox/writer.h"
 
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "app/messages.h"
 #include "app/options.h"
@@ -11,6 +11,7 @@
 #include "mailbox/splitter.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
+#include "ui/progress.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ namespace {
 constexpr std::size_t OUTPUT_SIZE = 256 * 1024;
 
 struct Output {
-    std::vector<char> bytes = std::vector<char>(OUTPUT_SIZE);
+    std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(OUTPUT_SIZE);
     std::size_t used = 0;
     std::uint64_t written = 0;  // what the writes of this file confirmed: its position, without asking
 };
@@ -38,19 +39,19 @@ struct HeldLine {
 HeldLine held;
 
 void flush_output(std::FILE* out) {
-    if (output.used > 0) output.written += std::fwrite(output.bytes.data(), 1, output.used, out);
+    if (output.used > 0) output.written += std::fwrite(output.bytes.get(), 1, output.used, out);
     output.used = 0;
 }
 
 void put(std::FILE* out, const char* data, std::size_t size) {
-    if (output.used + size > output.bytes.size()) {
+    if (output.used + size > OUTPUT_SIZE) {
         flush_output(out);
-        if (size > output.bytes.size()) {
+        if (size > OUTPUT_SIZE) {
             output.written += std::fwrite(data, 1, size, out);
             return;
         }
     }
-    std::memcpy(output.bytes.data() + output.used, data, size);
+    std::memcpy(output.bytes.get() + output.used, data, size);
     output.used += size;
 }
 
@@ -69,10 +70,45 @@ std::uint64_t put_without_ctrl_z(std::FILE* out, std::string_view text) {
     return added;
 }
 
+void put_line_after_flush(std::FILE* out, const char* line, std::size_t length);
+
+// One line of `length` bytes, its LF included, goes out with CR before the LF. Small
+// enough to be inlined into the loops that run once per line.
+inline void put_line(std::FILE* out, const char* line, std::size_t length) {
+    if (OUTPUT_SIZE - output.used < length + 1) return put_line_after_flush(out, line, length);
+    char* to = output.bytes.get() + output.used;
+    std::memcpy(to, line, length - 1);
+    to[length - 1] = '\r';
+    to[length] = '\n';
+    output.used += length + 1;
+}
+
+void put_line_after_flush(std::FILE* out, const char* line, std::size_t length) {
+    flush_output(out);
+    if (OUTPUT_SIZE < length + 1) {
+        put(out, line, length - 1);
+        put(out, "\r\n", 2);
+    } else {
+        put_line(out, line, length);
+    }
+}
+
 // Every LF goes out as CR LF, whatever the mailbox used. Returns the size of the text
 // with its Ctrl-Z marks, LF counted once.
 std::uint64_t put_text(std::FILE* out, std::string_view text) {
     std::uint64_t size = text.size();
+    if (text.empty()) return 0;
+    if (!std::memchr(text.data(), 0x1A, text.size())) {
+        const char* start = text.data();
+        const char* const stop = start + text.size();
+        while (const void* lf = std::memchr(start, '\n', stop - start)) {
+            std::size_t length = static_cast<const char*>(lf) - start + 1;
+            put_line(out, start, length);
+            start += length;
+        }
+        put(out, start, stop - start);
+        return size;
+    }
     while (!text.empty()) {
         const void* hit = std::memchr(text.data(), '\n', text.size());
         if (!hit) {
@@ -98,6 +134,36 @@ void hold(std::FILE* out, std::string_view line) {
     } else {
         held.size = put_text(out, line);
     }
+}
+
+// The ordinary body lines ahead in the reader's buffer, in one pass: what write_line and
+// check_separator would do line by line, for lines without CR or Ctrl-Z that can be neither
+// a separator nor the droppable lone dot. Each goes out with CR before its LF. Returns false
+// when the next line needs the line-by-line path; one window message is pumped per pass.
+bool write_plain_lines(std::FILE* out, std::uint64_t& expected) {
+    std::string_view text = plain_text_ahead(0x1A);
+    const char* start = text.data();
+    const char* const stop = start + text.size();
+    const char* const first = start;
+    std::size_t length = 0;
+    while (start < stop) {
+        const void* lf = std::memchr(start, '\n', stop - start);
+        if (!lf) break;
+        length = static_cast<const char*>(lf) - start + 1;
+        if (may_be_separator(start, length) || (length == 2 && start[0] == '.')) break;
+
+        if (held.present) {
+            if (held.waiting) put_text(out, std::string_view(held.text, held.length));
+            expected += held.size + 1;
+        }
+        held = {true, false, true, length, {}, 0};
+        put_line(out, start, length);
+        start += length;
+    }
+    if (start == first) return false;
+    skip_text(start - first, held.size);
+    pump_one_message();
+    return true;
 }
 
 [[noreturn]] void abort_disk_full(const std::string& directory) {
@@ -179,7 +245,15 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     std::uint64_t expected = write_header(out, header);
     SplitResult result = SplitResult::END_OF_FILE;
     std::string_view line;
-    while (read_line(line)) {
+    for (;;) {
+        if (write_plain_lines(out, expected)) {
+            if (!run_state.running) {
+                discard_file(out, path);
+                return SplitResult::CANCELLED;
+            }
+            continue;
+        }
+        if (!read_line(line)) break;
         BoundaryDecision decision = check_separator(line);
         if (!run_state.running) {
             discard_file(out, path);

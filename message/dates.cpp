@@ -1,5 +1,6 @@
 #include "message/dates.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -114,6 +115,12 @@ CalendarDate date_of_day_number(std::int64_t days) {
 // and is ignored with the rest; a value beyond the range of a double is an error.
 std::optional<double> to_number(std::string_view text) {
     if (text.empty()) return std::nullopt;
+    // Plain digits, nearly every number of a date: up to 15 of them are an exact double.
+    if (text.size() <= 15 && std::all_of(text.begin(), text.end(), is_digit)) {
+        double value = 0;
+        for (char c : text) value = value * 10 + (c - '0');
+        return value;
+    }
     for (char c : text)
         if (!is_number_byte(c)) return std::nullopt;
 

@@ -25,6 +25,50 @@ bool date_after(const DateTime& date, const CalendarDate& limit) {
     return date.day > limit.day;
 }
 
+// Header names are printable ASCII (field_colon), where lower_case is the ASCII mapping.
+bool same_name(std::string_view name, std::string_view lower) {
+    if (name.size() != lower.size()) return false;
+    for (std::size_t k = 0; k < name.size(); ++k) {
+        char c = name[k];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        if (c != lower[k]) return false;
+    }
+    return true;
+}
+
+struct SelectionFields {
+    std::string_view date, message_id, subject;
+};
+
+// The selection runs once per message: one pass over the block finds its three fields in
+// place, with the values header_value would give from parse_header.
+SelectionFields selection_fields(std::string_view block) {
+    SelectionFields fields;
+    bool date = false, message_id = false, subject = false;
+    std::size_t start = 1;
+    while (std::size_t end = field_end(block, start)) {
+        std::string_view field = block.substr(start - 1, end - start);
+        start = end + 1;
+        std::size_t colon = field_colon(field);
+        if (colon == 0) continue;
+        std::string_view name = trim_trailing_blanks(field.substr(0, colon - 1));
+        std::string_view* slot = nullptr;
+        if (!date && same_name(name, "date")) slot = &fields.date, date = true;
+        else if (!message_id && same_name(name, "message-id")) slot = &fields.message_id, message_id = true;
+        else if (!subject && same_name(name, "subject")) slot = &fields.subject, subject = true;
+        if (slot) *slot = trim_leading_blanks(trim_trailing_blanks(field.substr(colon)));
+        if (date && message_id && subject) break;
+    }
+    return fields;
+}
+
+std::string message_id_from(std::string_view value) {
+    std::string id = lower_case(value);
+    if (!id.empty() && id.front() == '<') id.erase(0, 1);
+    if (!id.empty() && id.back() == '>') id.pop_back();
+    return id;
+}
+
 }  // namespace
 
 // Runs for every header line the reader sees, so it only looks, never copies.
@@ -82,25 +126,20 @@ std::string header_value(const HeaderTable& table, std::string_view name) {
     return {};
 }
 
-std::string message_id_of(const HeaderTable& table) {
-    std::string id = lower_case(header_value(table, "message-id"));
-    if (!id.empty() && id.front() == '<') id.erase(0, 1);
-    if (!id.empty() && id.back() == '>') id.pop_back();
-    return id;
-}
+std::string message_id_of(const HeaderTable& table) { return message_id_from(header_value(table, "message-id")); }
 
 // The filters come first so that a skipped message uses up neither a running
 // number nor a name in the registry.
 std::optional<MessageInfo> select_message(std::string_view block) {
-    HeaderTable table = parse_header(block);
-    MessageDate when = message_date(header_value(table, "date"));
+    SelectionFields fields = selection_fields(block);
+    MessageDate when = message_date(fields.date);
     if (options.has_min_date && date_before(when.date, options.min_date)) return std::nullopt;
     if (options.has_max_date && date_after(when.date, options.max_date)) return std::nullopt;
 
     MessageInfo info;
     info.date = when.date;
     info.zone_hours = when.zone_hours;
-    info.message_id = message_id_of(table);
+    info.message_id = message_id_from(fields.message_id);
     if (options.message_id_filter != MessageIdFilter::NONE) {
         if (info.message_id != options.message_id) return std::nullopt;
         if (options.message_id_filter == MessageIdFilter::STOP_AFTER_FIRST) selection.stop_after_match = true;
@@ -112,7 +151,7 @@ std::optional<MessageInfo> select_message(std::string_view block) {
         std::snprintf(number, sizeof number, "%08d", selection.message_counter);
         info.file_name = number;
     } else {
-        BuiltName built = build_file_name(header_value(table, "subject"), info.date, info.zone_hours);
+        BuiltName built = build_file_name(fields.subject, info.date, info.zone_hours);
         info.file_name = std::move(built.file_name);
         info.subject = std::move(built.subject);
     }
