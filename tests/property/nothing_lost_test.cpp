@@ -126,6 +126,26 @@ TEST_F(NothingLost, BodyFromLinesNeverMergeOrDropMessages) {
     }
 }
 
+// Mailboxes of several reader buffers, with lines across every buffer edge and lines
+// longer than a buffer, in the body and in a header: whole runs of body lines are copied
+// at once, and must come out as line by line.
+TEST_F(NothingLost, MailboxesLargerThanTheReaderBuffer) {
+    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+        generator::Random random(seed + 6000);
+        generator::Shape shape;
+        shape.max_body_lines = 2000;
+        shape.layout = seed == 4 ? generator::Layout::FOX : generator::Layout::MBOX;
+        std::string box = generator::mailbox(random, shape);
+        while (box.size() < 1'500'000) box += "\n" + generator::mailbox(random, shape);
+        for (std::size_t at : {box.size() / 3, box.size() / 2}) {
+            std::size_t line_start = box.find('\n', at) + 1;
+            box.insert(line_start, std::string(600'000 + at % 7, 'x') + "\n");
+        }
+        model::Policy expected = seed == 4 ? model::Policy::PLAIN : model::Policy::STRICT;
+        if (!check(box, SeparatorPolicy::STRICT, expected, seed_text("large", seed))) break;
+    }
+}
+
 TEST_F(NothingLost, ModelAgreesWithHandWrittenCases) {
     // The model itself must be right, or the properties above prove nothing.
     std::string box = "From a\nDate: x\nFrom: y\n\nbody\nFrom b\nno header\n\n.\nFrom c\nDate: x\nFrom: y\n\n.";
