@@ -13,11 +13,16 @@ set -euo pipefail
 SIZE=${1:-32M}
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$HERE")
-BIN=${2:-${PARCELO_NATIVE:-$ROOT/build/native/parcelo}}
+BIN=${2:-${PARCELO_NATIVE:-$ROOT/build/release/parcelo}}
 WORK=${PARCELO_BENCH_DIR:-/tmp/parcelo-bench}
 BOX="$WORK/cache/box-$SIZE.mbox"
 REP="$WORK/profile-$SIZE"
 OUT="$REP/out"
+
+# The measuring tools, for the benchmark only (CI does not need them).
+# shellcheck source=../tools/packages.sh
+source "$ROOT/tools/packages.sh"
+install_missing time strace valgrind linux-perf >&2 || exit 2
 
 mkdir -p "$WORK/cache" "$REP" "$WORK/tmp"
 [[ -s "$BOX.meta" ]] || /usr/bin/python3 "$HERE/generate_mailbox.py" "$SIZE" "$BOX" >&2
@@ -40,7 +45,7 @@ for mode in n subject; do
     echo "== $mode: $(cat "$REP/time-$mode.txt")"
 
     next_out
-    strace -f -c -o "$REP/strace-$mode.txt" "$BIN" "$BOX" "$dir" "${args[@]}" >/dev/null 2>&1
+    env -u TZ strace -f -c -o "$REP/strace-$mode.txt" "$BIN" "$BOX" "$dir" "${args[@]}" >/dev/null 2>&1
     echo "== $mode: system calls per message ($MESSAGES messages)"
     awk -v n="$MESSAGES" '$1 ~ /^[0-9.]+$/ && NF >= 5 {
             name = $NF; calls = $4
@@ -59,7 +64,7 @@ for mode in n subject; do
     fi
 
     next_out
-    valgrind --tool=callgrind --callgrind-out-file="$REP/callgrind-$mode.out" \
+    env -u TZ valgrind --tool=callgrind --callgrind-out-file="$REP/callgrind-$mode.out" \
         "$BIN" "$BOX" "$dir" "${args[@]}" >/dev/null 2>"$REP/valgrind-$mode.log"
     callgrind_annotate --inclusive=no "$REP/callgrind-$mode.out" >"$REP/callgrind-$mode.txt" 2>/dev/null || true
     callgrind_annotate --inclusive=yes "$REP/callgrind-$mode.out" >"$REP/callgrind-incl-$mode.txt" 2>/dev/null || true
@@ -68,5 +73,24 @@ for mode in n subject; do
     awk '/file:function/ { on = 1; skip = 1; next } on && skip { skip = 0; next } on && NF' \
         "$REP/callgrind-$mode.txt" | sed -n 1,20p
 done
+# Peak RSS on one line of LONG_LINE_MB MiB (default 300, 0 skips): the reader must hold
+# the line whole, and should need little more than that.
+LONG_MB=${LONG_LINE_MB:-300}
+if ((LONG_MB > 0)); then
+    LONG="$WORK/cache/long-line-${LONG_MB}M.mbox"
+    if [[ ! -s $LONG ]]; then
+        {
+            printf 'From a@example.org Mon Jan  1 00:00:00 2024\nDate: Mon, 1 Jan 2024 10:00:00 +0000\n'
+            printf 'From: a@example.org\nSubject: one long line\n\n'
+            head -c "$((LONG_MB * 1048576))" /dev/zero | tr '\0' x
+            printf '\nend\n'
+        } >"$LONG"
+    fi
+    next_out
+    /usr/bin/time -f '%M' -o "$REP/time-long-line.txt" "$BIN" "$LONG" "$dir" /n /p >/dev/null 2>&1
+    rss=$(tail -n 1 "$REP/time-long-line.txt")
+    echo "== one line of $LONG_MB MiB: $rss KiB peak RSS = $(awk -v r="$rss" -v m="$LONG_MB" \
+        'BEGIN { printf "%.2f× the line, or the line + %.1f MiB", r / 1024 / m, r / 1024 - m }')"
+fi
 echo "(reports in $REP)"
 rm -rf "$OUT"

@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Times parcelo against the floors and peer splitters on one generated mbox.
 #
-#   bench/run.sh SIZE [REPS]        e.g. bench/run.sh 256M, bench/run.sh 1G 3
+#   bench/run.sh SIZE [REPS]        e.g. bench/run.sh 256M 5, bench/run.sh 1G 3
 #
 # Environment: PARCELO_BENCH_DIR (work folder, default /tmp/parcelo-bench),
-# PARCELO_NATIVE and PARCELO_EXE (the binaries, default build/native/parcelo
-# and build/windows/parcelo.exe), BENCH_TOOLS (a subset of the tool names
-# below), BENCH_KEEP=1 (keep the output trees), BENCH_SLOW_REPS=N (run
-# formail and the Wine rows in the first N repetitions only; default REPS).
+# PARCELO_NATIVE and PARCELO_EXE (the binaries, default build/release/parcelo
+# and build/windows-release/parcelo.exe), BENCH_TOOLS (a subset of the tool
+# names below), BENCH_KEEP=1 (keep the output trees), BENCH_SLOW_REPS=N (run
+# formail and the Wine rows in the first N repetitions only; default REPS),
+# BENCH_TMPFS=1 (write the output trees to a tmpfs, so that the disk adds no
+# noise; each tree is deleted right after its run), BENCH_IPB_SIZE (mailbox
+# for the instructions-per-byte column, counted once per tool by callgrind
+# with TZ unset; default 16M, 0 leaves the column out).
 #
-# The disk may be slow for minutes after many files were deleted, so the
-# output trees of all repetitions stay until every timing is done, the tools
-# are interleaved within each repetition, and only ratios measured in one run
-# should be compared. Peers: apt-get install -y procmail git time
+# On a disk, file creation may be slow for minutes after many files were
+# deleted, so there the output trees of all repetitions stay until every
+# timing is done. The tools are interleaved within each repetition, and only
+# ratios measured in one run should be compared. Beside the table goes a
+# chart (PNG, MiB/s per tool).
 set -euo pipefail
 
 SIZE=${1:?usage: bench/run.sh SIZE [REPS]  (SIZE e.g. 256M or 1G)}
@@ -21,8 +26,10 @@ SLOW_REPS=${BENCH_SLOW_REPS:-$REPS}
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$HERE")
 WORK=${PARCELO_BENCH_DIR:-/tmp/parcelo-bench}
-NATIVE=${PARCELO_NATIVE:-$ROOT/build/native/parcelo}
-WINEXE=${PARCELO_EXE:-$ROOT/build/windows/parcelo.exe}
+NATIVE=${PARCELO_NATIVE:-$ROOT/build/release/parcelo}
+WINEXE=${PARCELO_EXE:-$ROOT/build/windows-release/parcelo.exe}
+TMPFS=${BENCH_TMPFS:-0}
+IPB_SIZE=${BENCH_IPB_SIZE:-16M}
 ALL_TOOLS="read floor git formail python native-n native-subject wine-n wine-subject"
 TOOLS=${BENCH_TOOLS:-$ALL_TOOLS}
 PY=/usr/bin/python3
@@ -35,12 +42,10 @@ if wants_wine && [[ -z "${DISPLAY:-}" ]]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 
-for tool in time git formail; do
-    if ! command -v "$tool" >/dev/null && [[ ! -x /usr/bin/$tool ]]; then
-        echo "missing $tool: apt-get install -y procmail git time" >&2
-        exit 2
-    fi
-done
+# The peers and the measuring tools, for the benchmark only (CI does not need them).
+# shellcheck source=../tools/packages.sh
+source "$ROOT/tools/packages.sh"
+install_missing procmail git time valgrind gnuplot-nox xvfb >&2 || exit 2
 
 mkdir -p "$WORK/cache" "$WORK/bin" "$WORK/tmp"
 BOX="$WORK/cache/box-$SIZE.mbox"
@@ -66,12 +71,12 @@ build_c floor_split ""
 build_c formail_sink "-static"
 
 if [[ " $TOOLS " == *" native-"* && ! -x "$NATIVE" ]]; then
-    echo "no $NATIVE: cmake --preset native && cmake --build build/native --target parcelo -j2" >&2
+    echo "no $NATIVE: cmake --preset release && cmake --build --preset release -j2" >&2
     exit 2
 fi
 if wants_wine; then
     if [[ ! -f "$WINEXE" ]]; then
-        echo "no $WINEXE: cmake --preset windows && cmake --build build/windows --target parcelo -j2" >&2
+        echo "no $WINEXE: cmake --preset windows-release && cmake --build --preset windows-release -j2" >&2
         exit 2
     fi
     export WINEPREFIX=${WINEPREFIX:-$WORK/wine}
@@ -82,13 +87,25 @@ if wants_wine; then
     fi
     # One server for all runs, so that no timing pays its start-up.
     /usr/lib/wine/wineserver -p 2>/dev/null || true  # exits 2 when one already runs
-    trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 fi
 winpath() { local p="Z:$1"; printf '%s' "${p//\//\\}"; }
 
-RUN=$WORK/out/run-$(date +%Y%m%d-%H%M%S)-$$
-mkdir -p "$RUN"
-RAW=$RUN.tsv
+STAMP=$(date +%Y%m%d-%H%M%S)
+if [[ $TMPFS == 1 ]]; then
+    RUN=/dev/shm/parcelo-bench-$STAMP-$$
+    [[ $(stat -f -c %T /dev/shm) == tmpfs ]] || { echo "/dev/shm is not a tmpfs" >&2; exit 2; }
+else
+    RUN=$WORK/out/run-$STAMP-$$
+fi
+finish() {
+    if wants_wine; then /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
+    if [[ $TMPFS == 1 ]]; then rm -rf "$RUN"; fi
+}
+trap finish EXIT
+mkdir -p "$RUN" "$WORK/out"
+RAW=$WORK/out/run-$STAMP-$$.tsv
+COUNTS=$WORK/out/run-$STAMP-$$.counts
+: >"$COUNTS"
 printf 'rep\ttool\twall\tuser\tsys\trss_kib\texit\n' >"$RAW"
 export TMPDIR=$WORK/tmp   # parcelo's log with /p goes here natively
 
@@ -129,24 +146,66 @@ for ((rep = 1; rep <= REPS; rep++)); do
         read -r wall user sys rss code < <(tail -n 1 "$tf")
         printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$rep" "$tool" "$wall" "$user" "$sys" "$rss" "$code" >>"$RAW"
         echo "rep $rep $tool: ${wall}s (exit $code)" >&2
+        # In memory the trees cannot wait: count the messages of rep 1 and free the space.
+        if [[ $TMPFS == 1 && $tool != read ]]; then
+            ((rep == 1)) && printf '%s\t%s\n' "$tool" "$(find "$out" -type f | wc -l)" >>"$COUNTS"
+            rm -rf "$out"
+        fi
     done
 done
 
-# Message counts, after all timings: files in each output tree of rep 1.
-COUNTS=$RUN.counts
-: >"$COUNTS"
-for tool in "${tools[@]}"; do
-    [[ $tool == read ]] && continue
-    printf '%s\t%s\n' "$tool" "$(find "$RUN/1/$tool" -type f 2>/dev/null | wc -l)" >>"$COUNTS"
-done
+# Message counts on disk, after all timings: files in each output tree of rep 1.
+if [[ $TMPFS != 1 ]]; then
+    for tool in "${tools[@]}"; do
+        [[ $tool == read ]] && continue
+        printf '%s\t%s\n' "$tool" "$(find "$RUN/1/$tool" -type f 2>/dev/null | wc -l)" >>"$COUNTS"
+    done
+fi
 
-TABLE=$WORK/results-$SIZE-$(date +%Y%m%d-%H%M%S).md
-"$PY" - "$RAW" "$COUNTS" "$BYTES" "$LINES" "$EXPECTED" "$SIZE" >"$TABLE" <<'EOF'
+# Instructions per mailbox byte: exact counts, the same on every run however busy the
+# machine is. TZ unset, as on most machines. Not for formail (one process per message),
+# Python and Wine (an interpreter or an emulated loader would be counted).
+IPB=$WORK/out/run-$STAMP-$$.ipb
+: >"$IPB"
+if [[ $IPB_SIZE != 0 ]]; then
+    IPB_BOX="$WORK/cache/box-$IPB_SIZE.mbox"
+    [[ -s "$IPB_BOX.meta" ]] || "$PY" "$HERE/generate_mailbox.py" "$IPB_SIZE" "$IPB_BOX" >&2
+    BOX=$IPB_BOX
+    for tool in "${tools[@]}"; do
+        case $tool in read | floor | git | native-*) ;; *) continue ;; esac
+        out=$RUN/ipb/$tool
+        rm -rf "$out"
+        mkdir -p "$out"
+        T=(env -u TZ valgrind --tool=callgrind --callgrind-out-file="$RUN/ipb.$tool.out")
+        case $tool in
+        read) "${T[@]}" cat "$BOX" >/dev/null ;;
+        floor) "${T[@]}" "$WORK/bin/floor_split" "$BOX" "$out" ;;
+        git) "${T[@]}" git mailsplit -o"$out" "$BOX" ;;
+        native-n) "${T[@]}" "$NATIVE" "$BOX" "$out" /n /p ;;
+        native-subject) "${T[@]}" "$NATIVE" "$BOX" "$out" /p ;;
+        esac >/dev/null 2>"$RUN/ipb.$tool.log" || true
+        total=$(sed -n 's/^summary: //p' "$RUN/ipb.$tool.out" 2>/dev/null)
+        [[ -n $total ]] && printf '%s\t%s\t%s\n' "$tool" "$total" "$(stat -c %s "$BOX")" >>"$IPB"
+        echo "instructions $tool: ${total:-?}" >&2
+        rm -rf "$out" "$RUN/ipb.$tool.out"
+    done
+fi
+
+TABLE=$WORK/results-$SIZE-$STAMP.md
+CHART_DATA=$WORK/out/run-$STAMP-$$.chart
+MODE="output on disk"
+[[ $TMPFS == 1 ]] && MODE="output on tmpfs"
+"$PY" - "$RAW" "$COUNTS" "$BYTES" "$LINES" "$EXPECTED" "$SIZE" "$IPB" "$IPB_SIZE" "$CHART_DATA" "$MODE" \
+    >"$TABLE" <<'EOF'
 import statistics, sys
-raw, counts_file, size, lines, expected, label = sys.argv[1:7]
+raw, counts_file, size, lines, expected, label, ipb_file, ipb_label, chart_file, mode = sys.argv[1:11]
 size, lines, expected = int(size), int(lines), int(expected)
 rows = [l.rstrip("\n").split("\t") for l in open(raw)][1:]
 counts = dict(l.rstrip("\n").split("\t") for l in open(counts_file) if l.strip())
+ipb = {}
+for l in open(ipb_file):
+    tool, total, box_bytes = l.split()
+    ipb[tool] = int(total) / int(box_bytes)
 names = {
     "read": "`cat FILE >/dev/null` (read floor)",
     "floor": "C floor splitter (write floor)",
@@ -167,11 +226,16 @@ def ratio(tool, ref):
     r = [by[tool][k][0] / by[ref][k][0] for k in by[tool] if k in by[ref] and by[ref][k][0] > 0]
     return statistics.median(r) if r else None
 mib = size / 2**20
-print("Mailbox: %s, %.0f MiB, %d lines, %d messages expected; each row the median of its runs.\n"
-      % (label, mib, lines, expected))
-print("| tool | runs | wall s | MiB/s | messages | msg/s | peak RSS MiB | user s | sys s | user % | × floor | × git |")
-print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+print("Mailbox: %s, %.0f MiB, %d lines, %d messages expected, %s; each row the median of its runs."
+      % (label, mib, lines, expected, mode))
+if ipb:
+    print("Instructions per byte: callgrind on the %s mailbox, TZ unset." % ipb_label)
+print()
+print("| tool | runs | wall s | MiB/s | messages | msg/s | peak RSS MiB | user s | sys s | user % | instr/byte"
+      " | × floor | × git |")
+print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
 notes = []
+chart = open(chart_file, "w")
 for tool in by:
     runs = sorted(by[tool].values())
     wall, user, sys_, rss, code = runs[len(runs) // 2]
@@ -180,12 +244,14 @@ for tool in by:
     f = lambda x: "–" if x is None else "%.2f" % x
     bad = [c for *_, c in runs if c != "0"]
     label_ = names.get(tool, tool) + (" (exit %s)" % ",".join(sorted(set(bad))) if bad else "")
-    print("| %s | %d | %.2f | %.0f | %s | %s | %.1f | %.2f | %.2f | %.0f | %s | %s |" % (
+    print("| %s | %d | %.2f | %.0f | %s | %s | %.1f | %.2f | %.2f | %.0f | %s | %s | %s |" % (
         label_, len(runs), wall, mib / wall if wall else 0,
         "–" if msgs is None else msgs,
         "–" if msgs is None or not wall else "%.0f" % (msgs / wall),
         rss / 1024, user, sys_, 100 * user / wall if wall else 0,
-        f(ratio(tool, "floor")), f(ratio(tool, "git"))))
+        f(ipb.get(tool)), f(ratio(tool, "floor")), f(ratio(tool, "git"))))
+    if tool != "read" and wall:
+        chart.write('"%s"\t%.1f\n' % (names.get(tool, tool).replace("`", ""), mib / wall))
     if tool.startswith(("native", "wine")) and wall:
         notes.append("%s: %.2f M lines/s" % (tool, lines / wall / 1e6))
     if tool.startswith(("native", "wine", "floor")) and msgs is not None and msgs != expected:
@@ -195,10 +261,26 @@ if "native-n" in by and "wine-n" in by:
 if notes:
     print("\n" + "; ".join(notes) + ".")
 EOF
+CHART=${TABLE%.md}.png
+gnuplot <<EOF
+set terminal pngcairo size 900,$((140 + 34 * $(wc -l <"$CHART_DATA"))) font "sans,10"
+set output "$CHART"
+set title "Splitting a $SIZE mailbox ($MODE): MiB/s, median of $REPS runs, higher is faster"
+set style fill solid 0.8 noborder
+set yrange [-0.6:*] reverse
+set xrange [0:*]
+set offsets 0, graph 0.15, 0, 0
+set grid x
+unset key
+set ytics nomirror
+set xtics nomirror
+plot "$CHART_DATA" using 2:0:(0):2:(\$0-0.35):(\$0+0.35):ytic(1) with boxxyerror lc rgb "#4a7ab5", \
+     "" using 2:0:(sprintf("%.0f", \$2)) with labels left offset 0.5,0
+EOF
 cat "$TABLE"
-echo "(table: $TABLE, raw timings: $RAW)" >&2
+echo "(table: $TABLE, chart: $CHART, raw timings: $RAW)" >&2
 
-if [[ "${BENCH_KEEP:-0}" != 1 ]]; then
+if [[ "${BENCH_KEEP:-0}" != 1 && $TMPFS != 1 ]]; then
     echo "deleting $RUN; the disk may create files slowly for a few minutes after this" >&2
     rm -rf "$RUN"
 fi
