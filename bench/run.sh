@@ -265,7 +265,7 @@ CHART=${TABLE%.md}.png
 gnuplot <<EOF
 set terminal pngcairo size 900,$((140 + 34 * $(wc -l <"$CHART_DATA"))) font "sans,10"
 set output "$CHART"
-set title "Splitting a $SIZE mailbox ($MODE): MiB/s, median of $REPS runs, higher is faster"
+set title "Splitting a $SIZE mailbox ($MODE): MiB/s, median of each tool's runs, higher is faster"
 set style fill solid 0.8 noborder
 set yrange [-0.6:*] reverse
 set xrange [0:*]
