@@ -276,7 +276,7 @@ TEST(SettingsFilePath, ConfigurationFolderWinsOnPosixOnly) {
     const std::string wanted = scratch.write("config/parcelo-test/settings-test.ini");
     EnvironmentValue config("XDG_CONFIG_HOME", scratch.path("config/").c_str());
     EXPECT_EQ(is_windows() ? beside_program(INI) : wanted, settings_file_path(FOLDER, INI));
-    // A directory of that name is still the one the user meant; the settings code reports it.
+    // A directory of that name is still the one the user meant; reading it keeps the defaults.
     ASSERT_EQ(0, delete_file(wanted));
     ASSERT_EQ(0, create_dir(wanted));
     EXPECT_EQ(is_windows() ? beside_program(INI) : wanted, settings_file_path(FOLDER, INI));
