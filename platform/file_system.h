@@ -44,7 +44,7 @@ std::string temp_dir();                           // ends in the separator; empt
 std::string program_path();                       // our own executable
 std::string beside_program(const std::string& name);  // that name in the program file's folder
 // The settings file to read: on POSIX `folder`/`name` in the user's configuration folder when
-// something of that name is there, else (and always on Windows) `name` beside the program.
+// a file of that name is there, else (and always on Windows) `name` beside the program.
 std::string settings_file_path(const std::string& folder, const std::string& name);
 std::size_t last_separator(const std::string& path);  // count up to and including it; 0 if none
 std::string dir_part(const std::string& path);

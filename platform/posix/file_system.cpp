@@ -120,15 +120,15 @@ std::string config_home() {
 }  // namespace
 
 // An installed program lives in /usr/bin, where no user puts a settings file; a build
-// tree keeps its file beside the program. Anything of that name in the configuration
-// folder wins, a directory or an unreadable file too: that is the one the user meant,
-// and reading another file instead would hide the mistake.
+// tree keeps its file beside the program. A file of that name in the configuration
+// folder wins even when it cannot be read: that is the one the user meant. A directory
+// of that name counts as no file, as it does when the settings are read.
 std::string settings_file_path(const std::string& folder, const std::string& name) {
     const std::string home = config_home();
     if (!home.empty()) {
         const std::string candidate = home + "/" + external_text(folder) + "/" + external_text(name);
         struct stat info;
-        if (stat(candidate.c_str(), &info) == 0) return internal_text(candidate);
+        if (stat(candidate.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) return internal_text(candidate);
     }
     return beside_program(name);
 }

@@ -114,12 +114,16 @@ def test_lines_before_the_first_header_are_ignored(parcelo, tmp_path):
 @pytest.mark.native_only
 def test_configuration_folder_comes_before_the_program_folder(parcelo, tmp_path):
     write_settings(parcelo, "[mailfiles]\nfileextension=txt\n")
-    for run in ("beside", "config"):
+    for run in ("beside", "config", "directory"):
         (tmp_path / run).mkdir()
     assert split_one(parcelo, tmp_path / "beside", "Hallo")[0].endswith(".txt")
     parcelo.config_settings_path.parent.mkdir(parents=True)
     parcelo.config_settings_path.write_text("[mailfiles]\nfileextension=msg\n")
     assert split_one(parcelo, tmp_path / "config", "Hallo")[0].endswith(".msg")
+    # A directory of that name is no settings file.
+    parcelo.config_settings_path.unlink()
+    parcelo.config_settings_path.mkdir()
+    assert split_one(parcelo, tmp_path / "directory", "Hallo")[0].endswith(".txt")
 
 
 @pytest.mark.native_only

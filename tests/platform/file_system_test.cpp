@@ -276,10 +276,10 @@ TEST(SettingsFilePath, ConfigurationFolderWinsOnPosixOnly) {
     const std::string wanted = scratch.write("config/parcelo-test/settings-test.ini");
     EnvironmentValue config("XDG_CONFIG_HOME", scratch.path("config/").c_str());
     EXPECT_EQ(is_windows() ? beside_program(INI) : wanted, settings_file_path(FOLDER, INI));
-    // A directory of that name is still the one the user meant; reading it keeps the defaults.
+    // A directory of that name is no settings file.
     ASSERT_EQ(0, delete_file(wanted));
     ASSERT_EQ(0, create_dir(wanted));
-    EXPECT_EQ(is_windows() ? beside_program(INI) : wanted, settings_file_path(FOLDER, INI));
+    EXPECT_EQ(beside_program(INI), settings_file_path(FOLDER, INI));
 }
 
 #ifndef _WIN32
