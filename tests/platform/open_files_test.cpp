@@ -76,6 +76,16 @@ struct LockHolder {
 
 }  // namespace
 
+// Takes the lock on a file holding "From a\n" and reads it whole through the same handle.
+static void lock_read_and_close(std::FILE* file) {
+    ASSERT_NE(nullptr, file);
+    EXPECT_TRUE(lock_whole_file(file));
+    char buffer[8] = {0};
+    EXPECT_EQ(7u, std::fread(buffer, 1, sizeof buffer, file));
+    unlock_whole_file(file);
+    std::fclose(file);
+}
+
 // The second process of WholeFileLock.RefusedWhileAnotherProcessHoldsIt on Windows.
 TEST(LockHolder, HoldsTheLock) {
     const char* path = std::getenv(HOLDER_VARIABLE);
@@ -95,14 +105,8 @@ TEST(WholeFileLock, RefusedWhileAnotherProcessHoldsIt) {
         std::fclose(file);
         touch(path + ".release");
     }
-    std::FILE* file = open_file(path, "rb");
-    ASSERT_NE(nullptr, file);
-    EXPECT_TRUE(lock_whole_file(file));
     // Our own handle still reads under the lock.
-    char buffer[8] = {0};
-    EXPECT_EQ(7u, std::fread(buffer, 1, sizeof buffer, file));
-    unlock_whole_file(file);
-    std::fclose(file);
+    lock_read_and_close(open_file(path, "rb"));
 }
 
 TEST(WholeFileLock, RefusedWhileAWriterHoldsARecordLock) {
@@ -159,13 +163,7 @@ static std::FILE* pipe_with(const std::string& text) {
 
 // A mailbox may come through a pipe; nobody else can change what we read from it.
 TEST(WholeFileLock, APipeIsReadWithoutRefusal) {
-    std::FILE* file = pipe_with("From a\n");
-    ASSERT_NE(nullptr, file);
-    EXPECT_TRUE(lock_whole_file(file));
-    char buffer[8] = {0};
-    EXPECT_EQ(7u, std::fread(buffer, 1, sizeof buffer, file));
-    unlock_whole_file(file);
-    std::fclose(file);
+    lock_read_and_close(pipe_with("From a\n"));
 }
 
 TEST(FilePosition, CountsWhatWasConsumed) {
