@@ -77,8 +77,8 @@ std::FILE* log_file() { return log_state.file; }
 // (Windows text mode adds the CR of each line end).
 void write_log_raw(const std::string& text) {
     if (!log_state.file) return;
-    const std::string external = external_text(text);
-    std::fwrite(external.data(), 1, external.size(), log_state.file);
+    const std::string shown = shown_text(text);
+    std::fwrite(shown.data(), 1, shown.size(), log_state.file);
     std::fflush(log_state.file);
 }
 

@@ -9,6 +9,7 @@
 #include "app/options.h"
 #include "app/run.h"
 #include "platform/crash.h"
+#include "platform/text.h"
 #include "ui/dialogs.h"
 
 // A path or a subject may itself hold "%", so the argument is spliced in as bytes.
@@ -52,7 +53,7 @@ bool ask_continue(const std::string& text) {
 
 void crash(int) {
     if (std::FILE* report = open_crash_report()) {
-        std::fputs(crash_block().c_str(), report);
+        std::fputs(shown_text(crash_block()).c_str(), report);
         std::fclose(report);
     }
     abort_with_message(run_state.crash_message, 3);

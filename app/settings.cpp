@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/messages.h"
+#include "app/settings_encoding.h"
 #include "message/dates.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -168,11 +169,7 @@ SettingsFile read_settings_file(const std::string& path) {
     char buffer[4096];
     for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) content.append(buffer, got);
     std::fclose(in);
-    // An editor may put a UTF-8 byte order mark first; it must go before the text is
-    // converted, which would turn it into a character of its own.
-    std::string_view text = content;
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    return parse_settings_text(internal_text(text));
+    return parse_settings_text(settings_text(content));
 }
 
 std::optional<std::string> apply_settings(const SettingsFile& file) {

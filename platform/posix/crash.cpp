@@ -212,8 +212,8 @@ void install_crash_handler(const std::string& report_path, CrashRoutine routine)
 
 void set_crash_texts(const CrashTexts& texts) {
     auto next = std::make_unique<PreparedTexts>();
-    next->block = external_text(texts.block);
-    next->message = external_text(texts.message) + "\n";
+    next->block = shown_text(texts.block);
+    next->message = shown_text(texts.message) + "\n";
     if (texts.log) {
         std::fflush(texts.log);  // what the log holds so far goes before our lines
         next->log_fd = fileno(texts.log);

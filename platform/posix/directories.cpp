@@ -9,6 +9,7 @@
 
 #include "platform/crash.h"
 #include "platform/file_system.h"
+#include "platform/posix/characters.h"
 #include "platform/posix/names.h"
 #include "platform/text.h"
 
@@ -122,7 +123,7 @@ DirEntry entry_of(const Found& found) {
 }  // namespace
 
 DirListing list_dir(const std::string& path) {
-    if (path.size() > LONGEST_LISTED_PATH) raise_unexpected_failure("list_dir: path longer than 255 characters");
+    if (character_count(path) > LONGEST_LISTED_PATH) raise_unexpected_failure("list_dir: path longer than 255 characters");
     Findings found = look_up(path, true);
     if (!found) return std::nullopt;
     std::vector<DirEntry> entries;

@@ -2,24 +2,30 @@
 
 #include <string>
 
-#include "platform/posix/utf8.h"
+#include "platform/posix/characters.h"
 #include "platform/text.h"
+#include "platform/utf8.h"
 
 namespace {
 
-// Plain glob over equal-case texts; a failed "*" retries one character further on.
+// Plain glob over equal-case texts, a character at a time, so "?" takes a character cp1252
+// lacks whole; a failed "*" retries one character further on.
 bool glob(std::string_view pattern, std::string_view name) {
     std::size_t p = 0, n = 0, star = std::string_view::npos, resume = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+        const std::size_t size = character_size(name, n);
+        if (p < pattern.size() && pattern[p] == '?') {
             ++p;
-            ++n;
+            n += size;
+        } else if (p < pattern.size() && character_size(pattern, p) == size && pattern.substr(p, size) == name.substr(n, size)) {
+            p += size;
+            n += size;
         } else if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
             resume = n;
         } else if (star != std::string_view::npos) {
             p = star + 1;
-            n = ++resume;
+            n = resume += character_size(name, resume);
         } else {
             return false;
         }

@@ -2,9 +2,11 @@
 // used at every system call, terminal and log.
 #include <array>
 #include <cstdint>
+#include <optional>
 
-#include "platform/posix/utf8.h"
+#include "platform/posix/characters.h"
 #include "platform/text.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -20,43 +22,86 @@ char32_t unicode_of(unsigned char byte) {
     return byte;
 }
 
-constexpr char UNMAPPABLE = '_';
-
-char byte_of(char32_t code) {
-    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
+// The cp1252 byte for `code`, or -1 when cp1252 has none.
+int byte_of(char32_t code) {
+    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<int>(code);
     for (std::size_t i = 0; i < HIGH_CONTROLS.size(); ++i)
-        if (HIGH_CONTROLS[i] == code) return static_cast<char>(0x80 + i);
-    return UNMAPPABLE;
+        if (HIGH_CONTROLS[i] == code) return static_cast<int>(0x80 + i);
+    return -1;
 }
 
-void append_utf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+// What cp1252 cannot hold, a character or a byte of a name that is not UTF-8, travels inside
+// as FOREIGN and six hex digits, each the byte 0x10 + digit: the Unicode value, or RAW + the
+// byte. Seven control bytes: no name built from a subject holds them, the case tables leave
+// them alone and no path rule looks at them, so they pass the core untouched.
+constexpr char FOREIGN = '\x0E';
+constexpr std::size_t FOREIGN_SIZE = 7;
+constexpr char32_t RAW = 0x110000;
+
+void append_foreign(std::string& out, char32_t value) {
+    out += FOREIGN;
+    for (int shift = 20; shift >= 0; shift -= 4) out += static_cast<char>(0x10 | ((value >> shift) & 0xF));
+}
+
+// The value of the mark at `at`, if there is one; only the one form we write counts, so each
+// character has one inside form and equal names compare equal.
+std::optional<char32_t> foreign_at(std::string_view text, std::size_t at) {
+    if (text[at] != FOREIGN || text.size() - at < FOREIGN_SIZE) return std::nullopt;
+    char32_t value = 0;
+    for (std::size_t i = 1; i < FOREIGN_SIZE; ++i) {
+        const auto digit = static_cast<unsigned char>(text[at + i]);
+        if ((digit & 0xF0) != 0x10) return std::nullopt;
+        value = (value << 4) | (digit & 0xF);
     }
+    if (value >= RAW) {
+        const char32_t byte = value - RAW;
+        if (byte > 0xFF || (byte < 0x80 && byte != static_cast<unsigned char>(FOREIGN))) return std::nullopt;
+    } else if ((value >= 0xD800 && value <= 0xDFFF) || byte_of(value) >= 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Every path of every message passes here, so one comparison a byte: it also sends the
+// rare controls below FOREIGN the long way, which converts them all the same.
+bool plain_ascii(std::string_view text) {
+    constexpr unsigned char FIRST_PLAIN = FOREIGN + 1;
+    for (char c : text)
+        if (static_cast<unsigned char>(static_cast<unsigned char>(c) - FIRST_PLAIN) >= 0x80 - FIRST_PLAIN) return false;
+    return true;
+}
+
+// `exact` gives back the bytes of a name as they were; otherwise such a byte shows as its
+// cp1252 letter, which keeps terminal and log UTF-8 and reads as an old Latin-1 name meant.
+std::string to_utf8(std::string_view cp1252, bool exact) {
+    if (plain_ascii(cp1252)) return std::string(cp1252);
+    std::string out;
+    out.reserve(cp1252.size() * 2);
+    for (std::size_t at = 0; at < cp1252.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(cp1252[at]);
+        const std::optional<char32_t> foreign = byte == FOREIGN ? foreign_at(cp1252, at) : std::nullopt;
+        if (!foreign) {
+            append_utf8(out, unicode_of(byte));
+        } else {
+            if (*foreign < RAW) append_utf8(out, *foreign);
+            else if (exact) out += static_cast<char>(*foreign - RAW);
+            else append_utf8(out, unicode_of(static_cast<unsigned char>(*foreign - RAW)));
+            at += FOREIGN_SIZE - 1;
+        }
+    }
+    return out;
 }
 
 }  // namespace
 
-std::size_t utf8_sequence_at(std::string_view text, std::size_t at, char32_t& code) {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(at);
-    std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (lead >= 0xF5 || length == 0 || at + length > text.size()) return 0;
-    code = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (byte(at + i) & 0x3F);
-    }
-    static constexpr char32_t SMALLEST[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < SMALLEST[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return length;
+std::size_t character_size(std::string_view text, std::size_t at) {
+    return text[at] == FOREIGN && foreign_at(text, at) ? FOREIGN_SIZE : 1;
+}
+
+std::size_t character_count(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); at += character_size(text, at)) ++count;
+    return count;
 }
 
 namespace {
@@ -96,40 +141,36 @@ std::string mapped(std::string_view text, const std::array<unsigned char, 256>& 
 std::string lower_case(std::string_view text) { return mapped(text, CASES.lower); }
 std::string upper_case(std::string_view text) { return mapped(text, CASES.upper); }
 
-namespace {
+std::string external_text(std::string_view cp1252) { return to_utf8(cp1252, true); }
+std::string shown_text(std::string_view cp1252) { return to_utf8(cp1252, false); }
 
-bool all_ascii(std::string_view text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
-}  // namespace
-
-// Names are nearly always plain ASCII, which is the same in both encodings.
-std::string external_text(std::string_view cp1252) {
-    if (all_ascii(cp1252)) return std::string(cp1252);
-    std::string out;
-    out.reserve(cp1252.size() * 2);
-    for (char c : cp1252) append_utf8(out, unicode_of(static_cast<unsigned char>(c)));
-    return out;
-}
-
-// A name that is not UTF-8 at all keeps its bytes (taken as cp1252); a character cp1252
-// lacks becomes "_", so such a name shows but cannot be opened by the name we report.
 std::string internal_text(std::string_view external) {
-    if (all_ascii(external)) return std::string(external);
+    if (plain_ascii(external)) return std::string(external);
     std::string out;
     out.reserve(external.size());
     for (std::size_t at = 0; at < external.size();) {
+        const auto byte = static_cast<unsigned char>(external[at]);
         char32_t code = 0;
-        std::size_t length = static_cast<unsigned char>(external[at]) < 0x80 ? 0 : utf8_sequence_at(external, at, code);
-        if (length == 0) {
-            out += external[at++];
+        const std::size_t length = byte < 0x80 ? 0 : utf8_sequence_at(external, at, code);
+        if (byte < 0x80) {
+            // A name that already holds what reads as our mark gets its first byte marked.
+            if (byte == FOREIGN && foreign_at(external, at)) append_foreign(out, RAW + byte);
+            else out += static_cast<char>(byte);
+            ++at;
+        } else if (length == 0) {
+            append_foreign(out, RAW + byte);
+            ++at;
         } else {
-            out += byte_of(code);
+            const int cp1252 = byte_of(code);
+            if (cp1252 >= 0) out += static_cast<char>(cp1252);
+            else append_foreign(out, code);
             at += length;
         }
     }
     return out;
+}
+
+std::string ansi_character(char32_t code) {
+    const int cp1252 = byte_of(code);
+    return cp1252 >= 0 ? std::string(1, static_cast<char>(cp1252)) : "?";
 }

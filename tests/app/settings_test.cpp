@@ -91,6 +91,25 @@ TEST_F(SettingsTest, ByteOrderMarkIsSkipped) {
     EXPECT_EQ(".txt", settings.file_extension);
 }
 
+// The same file as editors save it: UTF-8 with and without byte order mark, and cp1252.
+TEST_F(SettingsTest, Utf8AndAnsiFilesReadAlike) {
+    ScratchDir scratch{"settings-encodings"};
+    const std::string path = scratch.file("parcelo.ini");
+    const std::string utf8 = "[mailfiles]\nFileExtension = .m\xC3\xA4rz\nReplaceInFilename = \"\xC3\x9F_\"\n";
+    for (const std::string& content : {"\xEF\xBB\xBF" + utf8, utf8,
+                                       std::string("[mailfiles]\nFileExtension = .m\xE4rz\nReplaceInFilename = \"\xDF_\"\n")}) {
+        reset_app_state();
+        write_file(path, content);
+        EXPECT_EQ("", apply_settings(read_settings_file(path)).value_or(""));
+        EXPECT_EQ(".m\xE4rz", settings.file_extension);
+        EXPECT_EQ("\xDF", settings.replace_from);
+        EXPECT_EQ("_", settings.replace_to);
+    }
+    // A character the code page lacks (here a Cyrillic one) leaves its item unusable.
+    write_file(path, "[mailfiles]\nFileExtension = .\xD0\xB6\n");
+    EXPECT_EQ("Ung\xFCltige Dateierweiterung '.?'.", apply_settings(read_settings_file(path)).value_or(""));
+}
+
 TEST_F(SettingsTest, MissingFileOrDirectoryChangesNothing) {
     ScratchDir scratch{"settings-missing"};
     std::filesystem::create_directory(scratch.path / "folder.ini");

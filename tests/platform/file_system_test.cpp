@@ -228,6 +228,22 @@ TEST(DiskNames, Cp1252NamesRoundTrip) {
     EXPECT_EQ("Gr\xC3\xBC\xC3\x9F" "e.eml", on_disk);
 }
 
+// A name cp1252 cannot hold is listed, matched a character at a time and opened by that name.
+TEST(DiskNames, NamesBeyondCp1252) {
+    if (is_windows()) GTEST_SKIP() << "the ANSI calls map such names themselves";
+    Scratch scratch;
+    const std::vector<std::string> disk = {"caf\xE9.mbox", reinterpret_cast<const char*>(u8"Входящие.mbox"),
+                                           reinterpret_cast<const char*>(u8"Спам.mbox"),
+                                           reinterpret_cast<const char*>(u8"Чаты.mbox")};
+    for (const std::string& name : disk) std::ofstream(external_text(scratch.root) + name) << "x";
+    const std::vector<std::string> four = names_of(list_dir(scratch.path("????.MBOX")));
+    ASSERT_EQ(3u, four.size());
+    EXPECT_NE(four.end(), std::find(four.begin(), four.end(), internal_text(disk[0])));  // "?" took the byte
+    for (const std::string& name : four) EXPECT_EQ(PathKind::FILE, path_kind(scratch.path(name))) << name;
+    const std::string pattern = internal_text(reinterpret_cast<const char*>(u8"Ч?ты.*"));
+    EXPECT_EQ(std::vector<std::string>{internal_text(disk[3])}, names_of(list_dir(scratch.path(pattern))));
+}
+
 namespace {
 
 // Sets an environment variable (nullptr: removes it) for one test.

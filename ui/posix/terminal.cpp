@@ -61,7 +61,7 @@ void draw_progress_line(int percent) {
         std::snprintf(number, sizeof number, "%3d %%", percent);
         line += number;
     }
-    write_all(STDERR_FILENO, external_text(line));
+    write_all(STDERR_FILENO, shown_text(line));
     display.drawn = percent;
     display.line_open = true;
     display.last_draw_ms = now_ms();
@@ -77,7 +77,7 @@ void finish_display() {
 
 void write_name_line(const char* label, const std::string& name) {
     if (name.empty()) return;
-    write_all(STDERR_FILENO, external_text(label + name + "\n"));
+    write_all(STDERR_FILENO, shown_text(label + name + "\n"));
 }
 
 void confirm_cancel() {
@@ -99,7 +99,7 @@ void end_progress_line() {
 
 void write_error_text(const std::string& cp1252) {
     end_progress_line();
-    write_all(STDERR_FILENO, external_text(cp1252 + "\n"));
+    write_all(STDERR_FILENO, shown_text(cp1252 + "\n"));
 }
 
 TerminalAnswer ask_on_terminal(const std::string& question) {
@@ -113,7 +113,7 @@ TerminalAnswer ask_on_terminal(const std::string& question) {
     sigprocmask(SIG_BLOCK, &interrupt_only, &original);
     sigset_t unblocked = original;
     sigdelset(&unblocked, SIGINT);
-    write_all(tty, external_text(question));
+    write_all(tty, shown_text(question));
     std::string reply;
     TerminalAnswer answer = TerminalAnswer::NO;
     for (;;) {
