@@ -26,6 +26,13 @@ std::string format_text(const char* format, const std::string& argument) {
 
 std::string with_abort_suffix(const std::string& text) { return text + ABORT_SUFFIX; }
 
+// The number goes in first: a path holding "%d" must not receive it.
+std::string too_large_format(int gib) {
+    std::string text = MSG_TOO_LARGE;
+    text.replace(text.find("%d"), 2, std::to_string(gib));
+    return text;
+}
+
 std::string crash_block() {
     return std::string("------------\n") + VERSION_LINE + "\n" +
            format_text(MSG_CRASH_FILE, run_state.current_file_name) + " (" +

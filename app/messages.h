@@ -13,7 +13,7 @@ inline constexpr const char* MSG_CREATE_DIRECTORY = "Fehler beim Erzeugen des Ve
 inline constexpr const char* MSG_DISK_FULL = "Nicht genügend Speicherplatz verfügbar auf Laufwerk %s.";
 inline constexpr const char* MSG_NO_MATCH = "Keine Datei passend zu '%s' gefunden.";
 inline constexpr const char* MSG_NOT_FOUND = "Datei '%s' nicht gefunden.";
-inline constexpr const char* MSG_TOO_LARGE = "Die Datei '%s' ist zu groß (> 2 GiB).";
+inline constexpr const char* MSG_TOO_LARGE = "Die Datei '%s' ist zu groß (> %d GiB).";  // see too_large_format
 inline constexpr const char* MSG_READ_ERROR = "Fehler beim Lesen der Datei '%s'.";
 inline constexpr const char* MSG_UNKNOWN_FORMAT = "Unbekanntes Dateiformat '%s'.";
 inline constexpr const char* MSG_CREATE_FILE = "Fehler beim Erzeugen der Datei '%s'.";
@@ -42,6 +42,7 @@ inline constexpr const char* MSG_NAME_BUDGET =
 // The first "%s" (or "%d") replaced by the argument; texts may hold any byte, so no printf.
 std::string format_text(const char* format, const std::string& argument);
 std::string with_abort_suffix(const std::string& text);  // text + ABORT_SUFFIX
+std::string too_large_format(int gib);  // MSG_TOO_LARGE with the limit in place, the path still to come
 
 // The texts the crash handler needs, renewed whenever the current file or the log changes.
 void update_crash_texts();

@@ -37,17 +37,15 @@ void advance_progress() {
     run_state.last_reported = run_state.current_file_size;
 }
 
-const char* question_for(SplitResult result) {
+std::string question_for(SplitResult result) {
     switch (result) {
         case SplitResult::OPEN_FAILED: return MSG_READ_ERROR;
         case SplitResult::UNKNOWN_FORMAT: return MSG_UNKNOWN_FORMAT;
         case SplitResult::DIRECTORY_ERROR: return MSG_CREATE_DIRECTORY;
-        case SplitResult::FILE_TOO_LARGE: return MSG_TOO_LARGE;
-        default: return nullptr;
+        case SplitResult::FILE_TOO_LARGE: return too_large_format(settings.max_mailbox_size);
+        default: return "";
     }
 }
-
-constexpr std::uint64_t LARGEST_MAILBOX = 2147483648ull;
 
 }  // namespace
 
@@ -114,7 +112,7 @@ RunOutcome run_all() {
         run_state.last_reported = 0;
 
         const std::string mailbox_path = run_state.spec_dir + file.name;
-        const SplitResult result = file.size > LARGEST_MAILBOX
+        const SplitResult result = mailbox_too_large(file.size)
                                        ? SplitResult::FILE_TOO_LARGE
                                        : split_mailbox(mailbox_path, base_path, options.separator_policy);
         if (result == SplitResult::STOP_AFTER_MATCH) break;
@@ -127,10 +125,10 @@ RunOutcome run_all() {
         if (result == SplitResult::END_OF_FILE) continue;
 
         ++run_state.error_count;
-        if (const char* question = question_for(result)) {
+        if (const std::string question = question_for(result); !question.empty()) {
             const std::string& subject =
                 result == SplitResult::DIRECTORY_ERROR ? splitter.target_dir : mailbox_path;
-            if (!ask_continue(format_text(question, subject))) {
+            if (!ask_continue(format_text(question.c_str(), subject))) {
                 cancelled = true;
                 break;
             }

@@ -1,4 +1,4 @@
-// parcelo.ini: extension, prefixes, replacements, name length.
+// parcelo.ini: extension, prefixes, replacements, name length, the largest mailbox.
 #include "app/settings.h"
 
 #include <cmath>
@@ -114,6 +114,13 @@ void apply_length(std::string_view value) {
         settings.max_filename_length = static_cast<int>(length);
 }
 
+// A million GiB is far beyond any disk, and keeps the limit in bytes well inside 64 bits.
+void apply_mailbox_size(std::string_view value) {
+    const std::optional<double> size = to_number(value);
+    if (size && *size >= 0 && *size <= 1000000 && *size == std::floor(*size))
+        settings.max_mailbox_size = static_cast<int>(*size);
+}
+
 }  // namespace
 
 SettingsFile parse_settings_text(std::string_view text) {
@@ -182,30 +189,36 @@ std::optional<std::string> apply_settings(const SettingsFile& file) {
     }
 
     // Every section name is checked before any key is looked at.
-    const SettingsSection* mailfiles = nullptr;
+    for (const SettingsSection& section : file.sections) {
+        const std::string name = lower_case(section.name);
+        if (!name.empty() && name != "mailfiles" && name != "mailboxes")
+            return format_text(MSG_UNKNOWN_SECTION, section.name);
+    }
+
+    std::optional<std::string> prefixes, replacements, length, mailbox_size;
     for (const SettingsSection& section : file.sections) {
         if (section.name.empty()) continue;
-        if (lower_case(section.name) != "mailfiles") return format_text(MSG_UNKNOWN_SECTION, section.name);
-        mailfiles = &section;
-    }
-    if (!mailfiles) return std::nullopt;
-
-    std::optional<std::string> prefixes, replacements, length;
-    for (const SettingsEntry& entry : mailfiles->entries) {
-        const std::string key = lower_case(entry.key);
-        if (key.empty()) continue;
-        if (key == "fileextension") {
-            const std::size_t rest = entry.value.find_first_not_of('.');
-            settings.file_extension = rest == std::string::npos ? "" : "." + entry.value.substr(rest);
-            if (!usable_extension(settings.file_extension)) return format_text(MSG_INVALID_EXTENSION, entry.value);
-        } else if (key == "prefixestoremove") {
-            prefixes = lower_case(entry.value);
-        } else if (key == "replaceinfilename") {
-            replacements = entry.value;
-        } else if (key == "maxfilenamelength") {
-            length = entry.value;
-        } else {
-            return format_text(MSG_UNKNOWN_KEY, entry.key);
+        const bool mailboxes = lower_case(section.name) == "mailboxes";
+        for (const SettingsEntry& entry : section.entries) {
+            const std::string key = lower_case(entry.key);
+            if (key.empty()) continue;
+            if (mailboxes) {
+                if (key != "maxmailboxsize") return format_text(MSG_UNKNOWN_KEY, entry.key);
+                mailbox_size = entry.value;
+            } else if (key == "fileextension") {
+                const std::size_t rest = entry.value.find_first_not_of('.');
+                settings.file_extension = rest == std::string::npos ? "" : "." + entry.value.substr(rest);
+                if (!usable_extension(settings.file_extension))
+                    return format_text(MSG_INVALID_EXTENSION, entry.value);
+            } else if (key == "prefixestoremove") {
+                prefixes = lower_case(entry.value);
+            } else if (key == "replaceinfilename") {
+                replacements = entry.value;
+            } else if (key == "maxfilenamelength") {
+                length = entry.value;
+            } else {
+                return format_text(MSG_UNKNOWN_KEY, entry.key);
+            }
         }
     }
 
@@ -219,7 +232,13 @@ std::optional<std::string> apply_settings(const SettingsFile& file) {
     if (replacements && !replacements->empty())
         if (std::optional<std::string> error = apply_replacements(*replacements)) return error;
     if (length) apply_length(*length);
+    if (mailbox_size) apply_mailbox_size(*mailbox_size);
     return std::nullopt;
+}
+
+bool mailbox_too_large(std::uint64_t size) {
+    const std::uint64_t gib = std::uint64_t{1} << 30;
+    return settings.max_mailbox_size != 0 && size > static_cast<std::uint64_t>(settings.max_mailbox_size) * gib;
 }
 
 std::optional<std::string> check_name_budget() {

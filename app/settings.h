@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,8 +14,11 @@ struct Settings {
     char space_char = ' ';
     int max_filename_length = 60;
     int name_budget = 46;  // max_filename_length - (extension length + 10)
+    int max_mailbox_size = 2;  // in GiB; 0: no limit
 };
 extern Settings settings;
+
+bool mailbox_too_large(std::uint64_t size);  // beyond max_mailbox_size GiB; never when that is 0
 
 void load_settings(const std::string& path);  // may end the program (exit code 3)
 std::string settings_path();                   // the platform says where

@@ -9,8 +9,14 @@ namespace {
 
 HANDLE handle_of(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
 
-// One byte short of 4 GiB, which covers every file we are willing to read.
+// One byte short of 4 GiB, plus 4 GiB for each 4 GiB the file holds beyond that: the lock
+// of a smaller file stays what it always was, and a larger one is still locked whole.
 constexpr DWORD LOCKED_LENGTH_LOW = 0xFFFFFFFF;
+
+DWORD locked_length_high(HANDLE handle) {
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(handle, &size) ? static_cast<DWORD>(static_cast<std::uint64_t>(size.QuadPart) >> 32) : 0;
+}
 
 }  // namespace
 
@@ -29,11 +35,11 @@ bool lock_whole_file(std::FILE* file) {
     HANDLE handle = handle_of(file);
     if (handle == INVALID_HANDLE_VALUE) return false;
     if (GetFileType(handle) == FILE_TYPE_PIPE) return true;
-    return LockFile(handle, 0, 0, LOCKED_LENGTH_LOW, 0) != 0;
+    return LockFile(handle, 0, 0, LOCKED_LENGTH_LOW, locked_length_high(handle)) != 0;
 }
 
 void unlock_whole_file(std::FILE* file) {
     HANDLE handle = handle_of(file);
     if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) == FILE_TYPE_PIPE) return;
-    UnlockFile(handle, 0, 0, LOCKED_LENGTH_LOW, 0);
+    UnlockFile(handle, 0, 0, LOCKED_LENGTH_LOW, locked_length_high(handle));
 }

@@ -21,6 +21,11 @@ TEST(FormatText, ArgumentBytesStayAsTheyAre) {
     EXPECT_EQ(std::string("x '\0y'", 6), format_text("x '%s'", std::string("\0y", 2)));
 }
 
+TEST(FormatText, TooLargeNamesTheLimitBeforeThePath) {
+    EXPECT_EQ("Die Datei 'a %d.mbx' ist zu gro\xDF (> 2 GiB).", format_text(too_large_format(2).c_str(), "a %d.mbx"));
+    EXPECT_EQ("Die Datei 'a' ist zu gro\xDF (> 1000000 GiB).", format_text(too_large_format(1000000).c_str(), "a"));
+}
+
 class MessagesTest : public ::testing::Test {
 protected:
     void SetUp() override { reset_app_state(); }

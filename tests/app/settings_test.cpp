@@ -249,6 +249,42 @@ TEST_F(SettingsTest, MaxFilenameLengthEdges) {
     }
 }
 
+TEST_F(SettingsTest, MaxMailboxSizeValues) {
+    struct Case {
+        const char* value;
+        int gib;
+    };
+    for (const Case& c : {Case{"0", 0}, Case{"1", 1}, Case{"2", 2}, Case{"5", 5}, Case{"1000000", 1000000},
+                          Case{"1000001", 2}, Case{"-1", 2}, Case{"2.5", 2}, Case{"10.0", 10},
+                          Case{"viel", 2}, Case{"", 2}}) {
+        reset_app_state();
+        EXPECT_EQ("", apply(std::string("[MailBoxes]\nMaxMailboxSize = ") + c.value + "\n"));
+        EXPECT_EQ(c.gib, settings.max_mailbox_size) << c.value;
+    }
+    // Next to [mailfiles], before or after it; only its own key, once.
+    reset_app_state();
+    EXPECT_EQ("", apply("[mailboxes]\nmaxmailboxsize=0\n[mailfiles]\nfileextension=txt\n"));
+    EXPECT_EQ(0, settings.max_mailbox_size);
+    EXPECT_EQ(".txt", settings.file_extension);
+    EXPECT_EQ("Unbekannter Schl\xFCssel 'FileExtension'.", apply("[mailfiles]\n[Mailboxes]\nFileExtension=x\n"));
+    EXPECT_EQ("Unbekannter Schl\xFCssel 'maxmailboxsize'.", apply("[mailfiles]\nmaxmailboxsize=0\n"));
+    EXPECT_EQ("Doppelter Name in Zeile 3.", apply("[Mailboxes]\nMaxMailboxSize=0\nmaxmailboxsize=1\n"));
+    EXPECT_EQ("Doppelter Name in Zeile 3.", apply("[Mailboxes]\n[mailfiles]\n[MAILBOXES]\n"));
+}
+
+TEST_F(SettingsTest, MailboxLimitInBytes) {
+    const std::uint64_t gib = 1ull << 30;
+    EXPECT_FALSE(mailbox_too_large(2 * gib));  // the default: exactly 2 GiB is still read
+    EXPECT_TRUE(mailbox_too_large(2 * gib + 1));
+    settings.max_mailbox_size = 5;
+    EXPECT_FALSE(mailbox_too_large(5 * gib));
+    EXPECT_TRUE(mailbox_too_large(5 * gib + 1));
+    settings.max_mailbox_size = 1000000;
+    EXPECT_TRUE(mailbox_too_large(1000000 * gib + 1));
+    settings.max_mailbox_size = 0;
+    EXPECT_FALSE(mailbox_too_large(UINT64_MAX));
+}
+
 TEST_F(SettingsTest, NameBudget) {
     EXPECT_FALSE(check_name_budget());
     EXPECT_EQ(46, settings.name_budget);

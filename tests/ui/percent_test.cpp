@@ -45,6 +45,23 @@ TEST(ShownPercent, ManySmallReportsLandOnWholeNumbers) {
     EXPECT_EQ(100, shown_percent(count));
 }
 
+// Byte counts past 4 GiB: carried in 32 bits, the bar would fall back to the start.
+TEST(ShownPercent, ExactPastFourGibibytes) {
+    const std::uint64_t gib = 1ull << 30;
+    PercentCount count{static_cast<double>(6 * gib) / 100, 3 * gib};
+    EXPECT_EQ(50, shown_percent(count));
+    count.bytes_done = 3 * gib + 1;
+    EXPECT_EQ(51, shown_percent(count));
+    count.bytes_done = 5 * gib;  // 83.3
+    EXPECT_EQ(84, shown_percent(count));
+    count.bytes_done = 6 * gib - 1;
+    EXPECT_EQ(100, shown_percent(count));
+    count = {static_cast<double>(300 * gib) / 100, 3 * gib};  // 1 % of 300 GiB
+    EXPECT_EQ(1, shown_percent(count));
+    count.bytes_done = 3 * gib + 1;
+    EXPECT_EQ(2, shown_percent(count));
+}
+
 TEST(PercentTexts, TitleIsPaddedLabelIsNot) {
     EXPECT_EQ("  0 % - parcelo", minimised_title(0));
     EXPECT_EQ("  7 % - parcelo", minimised_title(7));
