@@ -7,15 +7,17 @@
 
 #include "app/run.h"
 #include "message/header_fields.h"
+#include "platform/crash.h"
 #include "platform/file_system.h"
 #include "ui/progress.h"
 
 namespace {
 
-// Big blocks keep the number of read calls small; a line that nearly fills the buffer
-// makes it grow, so a file without any line end is still read in one piece.
+// Big blocks keep the number of read calls small. Only read_line makes the buffer grow, for
+// a separator line or a header line longer than a block; the body path takes a block at a
+// time, so a window message is pumped and a cancel seen at least once per block.
 constexpr std::size_t BLOCK_SIZE = 512 * 1024;
-constexpr std::size_t NOT_SCANNED = std::numeric_limits<std::size_t>::max();
+constexpr std::size_t NOTHING = std::numeric_limits<std::size_t>::max();
 
 // Bytes that are never zero-filled and that grow in place where the C library can
 // (large blocks are remapped, not copied), so a line of hundreds of megabytes needs
@@ -39,90 +41,106 @@ struct ByteBuffer {
 struct MailboxReader {
     std::FILE* handle = nullptr;
     ByteBuffer buffer;
-    std::size_t begin = 0;        // bytes not yet handed out lie in [begin, end)
+    std::size_t begin = 0;  // bytes not yet handed out lie in [begin, end)
     std::size_t end = 0;
-    std::size_t next_lf = NOT_SCANNED;  // first LF at or after begin; `end` when there is none
-    std::size_t next_cr = NOT_SCANNED;
-    std::size_t next_stop = NOT_SCANNED;  // of plain_text_ahead's stop byte
-    char stop_byte = '\r';
-    std::uint64_t bytes_read = 0;       // file offset of buffer[end]
+    LineScan scan;                  // over [buffer, end), renewed by every read
+    ByteScan ctrl_z;
+    std::size_t patched = NOTHING;  // where read_line wrote LF over a CR, for unread_line
+    std::uint64_t bytes_read = 0;   // file offset of buffer[end]
     std::uint64_t last_length = 0;
+    std::size_t unpumped = 0;       // bytes read since the last window message
     bool at_end = false;
     bool read_error = false;
+    bool in_long_line = false;      // long_line_piece is in the middle of a line
     std::uint64_t fail_after = std::numeric_limits<std::uint64_t>::max();
+    std::size_t most = std::numeric_limits<std::size_t>::max();
 };
 MailboxReader reader;
 
+// After every read, since bytes may have moved: the searches start again.
 void forget_scans() {
-    reader.next_lf = NOT_SCANNED;
-    reader.next_cr = NOT_SCANNED;
-    reader.next_stop = NOT_SCANNED;
+    reader.scan = {reader.buffer.data() + reader.end, reader.at_end && !reader.read_error, {}, {}};
+    reader.ctrl_z = {};
 }
 
-// A cached search: each byte is looked at about once however lines are cut,
-// which matters for files that end their lines in CR only.
-std::size_t find_byte(std::size_t& cached, char byte) {
-    if (cached == NOT_SCANNED || cached < reader.begin) {
-        const char* start = reader.buffer.data() + reader.begin;
-        const void* hit = std::memchr(start, byte, reader.end - reader.begin);
-        cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - reader.buffer.data())
-                     : reader.end;
-    }
-    return cached;
-}
+char* at(std::size_t k) { return reader.buffer.data() + k; }
 
-// Moves what is left to the front and reads the next block. false: nothing more came.
-bool refill() {
+[[noreturn]] void out_of_memory() { raise_unexpected_failure("mailbox reader: no memory for a line"); }
+
+bool resize_buffer(std::size_t wanted) { return wanted <= reader.most && reader.buffer.resize(wanted); }
+
+// Moves what is left to the front and reads more; with `grow`, first makes room for a line
+// that fills the buffer. false: nothing more came.
+bool refill(bool grow) {
     if (reader.at_end) return false;
     if (reader.begin > 0) {
         std::memmove(reader.buffer.data(), reader.buffer.data() + reader.begin, reader.end - reader.begin);
         reader.end -= reader.begin;
         reader.begin = 0;
+        reader.patched = NOTHING;
     }
-    // Each read adds at least a quarter of what is there, so rescanning a long line stays
+    // Give back what a very long line made the buffer grow to, once it is behind us.
+    if (reader.buffer.size() > BLOCK_SIZE && reader.end < BLOCK_SIZE / 2) reader.buffer.resize(BLOCK_SIZE);
+    // Each growth adds at least a quarter of what is there, so rescanning a long line stays
     // linear, and the buffer stays within a quarter and a block of the longest line.
     std::size_t room = reader.buffer.size() - reader.end;
-    if (room < reader.end / 4 && !reader.buffer.resize(reader.end + std::max(reader.end / 4, BLOCK_SIZE))) {
-        reader.read_error = true;  // no memory for the line: as if the rest could not be read
-        reader.at_end = true;
+    if (grow && room < reader.end / 4) {
+        if (!resize_buffer(reader.end + std::max(reader.end / 4, BLOCK_SIZE))) out_of_memory();
+        room = reader.buffer.size() - reader.end;
+    }
+    if (room == 0) {
+        forget_scans();
         return false;
     }
-    forget_scans();
 
-    std::size_t wanted = reader.buffer.size() - reader.end;
-    if (reader.fail_after != std::numeric_limits<std::uint64_t>::max()) {
-        if (reader.bytes_read >= reader.fail_after) {
-            reader.read_error = true;
-            reader.at_end = true;
-            return false;
+    // A block at a time, so that a long line read whole still lets the window work.
+    std::size_t got_all = 0;
+    while (room > 0) {
+        std::size_t wanted = std::min(room, BLOCK_SIZE);
+        bool failing = reader.fail_after != std::numeric_limits<std::uint64_t>::max();
+        if (failing) {
+            if (reader.bytes_read >= reader.fail_after) {
+                reader.read_error = true;
+                reader.at_end = true;
+                break;
+            }
+            wanted = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, reader.fail_after - reader.bytes_read));
         }
-        wanted = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, reader.fail_after - reader.bytes_read));
+        std::size_t got = std::fread(reader.buffer.data() + reader.end, 1, wanted, reader.handle);
+        reader.end += got;
+        reader.bytes_read += got;
+        got_all += got;
+        room -= got;
+        reader.unpumped += got;
+        if (reader.unpumped >= BLOCK_SIZE) pump_window();
+        if (got < wanted) {
+            reader.at_end = true;
+            if (std::ferror(reader.handle)) reader.read_error = true;
+            break;
+        }
+        if (failing) break;  // the failure comes with the next read, as it would from the disk
     }
-    std::size_t got = std::fread(reader.buffer.data() + reader.end, 1, wanted, reader.handle);
-    reader.end += got;
-    reader.bytes_read += got;
-    if (got < wanted) {
-        reader.at_end = true;
-        if (std::ferror(reader.handle)) reader.read_error = true;
-    }
-    return got > 0;
+    forget_scans();
+    return got_all > 0;
 }
 
-// Hands the line just read out once more with the next read_line; the position goes back
-// with it, so offsets stay exact for a line read twice.
+LineCut cut_at(std::size_t from, std::size_t limit) { return cut_line(reader.scan, at(from), at(limit)); }
+
+// The line at the reading position, as far as the body path may look.
+LineCut cut_ahead() {
+    if (!reader.handle || reader.read_error) return {};
+    return cut_at(reader.begin, reader.begin + std::min(reader.end - reader.begin, BLOCK_SIZE));
+}
+
+// read_line hands a line ending in CR out with LF written over that CR; this puts the CR
+// back and hands the same line out once more with the next read_line. Valid only right after
+// read_line: nothing is read in between, so the line is still where it was.
 void unread_line() {
     if (reader.last_length == 0) return;
     reader.begin -= reader.last_length;
-    // A CR LF line end was cut by turning its CR into LF; a lone CR may stay LF.
-    std::size_t after = reader.begin + reader.last_length;
-    if (reader.last_length >= 2 && reader.buffer[after - 1] == '\n' && reader.buffer[after - 2] == '\n')
-        reader.buffer[after - 2] = '\r';
+    if (reader.patched != NOTHING) reader.buffer[reader.patched] = '\r';
+    reader.patched = NOTHING;
     reader.last_length = 0;
-    forget_scans();
-}
-
-bool is_separator(std::string_view line, MailboxLayout layout) {
-    return layout == MailboxLayout::MBOX ? from_line(line) : fox_line(line);
 }
 
 // Only the first four letters count, so Date-Received and Fromage are seen too.
@@ -145,10 +163,13 @@ bool open_mailbox(const std::string& path) {
     reader.begin = reader.end = 0;
     reader.bytes_read = 0;
     reader.last_length = 0;
+    reader.patched = NOTHING;
+    reader.unpumped = 0;
     reader.at_end = false;
     reader.read_error = false;
+    reader.in_long_line = false;
+    if (reader.buffer.size() != BLOCK_SIZE && !resize_buffer(BLOCK_SIZE)) out_of_memory();
     forget_scans();
-    if (reader.buffer.size() != BLOCK_SIZE && !reader.buffer.resize(BLOCK_SIZE)) return false;
 
     std::FILE* file = open_file(path, "rb");
     if (!file) return false;
@@ -169,70 +190,40 @@ void close_mailbox() {
     reader.handle = nullptr;
     reader.begin = reader.end = 0;
     forget_scans();
-    // Give back what a very long line made the buffer grow to.
     if (reader.buffer.size() > BLOCK_SIZE) reader.buffer.resize(BLOCK_SIZE);
 }
 
 bool read_line(std::string_view& line) {
-    if (!reader.handle || reader.read_error) {
-        reader.last_length = 0;
-        return false;
-    }
-    for (;;) {
-        std::size_t lf = find_byte(reader.next_lf, '\n');
-        std::size_t cr = find_byte(reader.next_cr, '\r');
-        std::size_t stop = std::min(lf, cr);
-        if (stop < reader.end) {
-            // A CR at the end of the buffer may be the first half of CR LF.
-            if (stop == cr && stop + 1 == reader.end && !reader.at_end) {
-                refill();
-                if (reader.read_error) break;
-                continue;
-            }
-            char* start = reader.buffer.data() + reader.begin;
-            std::size_t length = stop - reader.begin + 1;
-            std::size_t raw = length;
-            if (stop == cr) {
-                reader.buffer[stop] = '\n';
-                if (stop + 1 < reader.end && reader.buffer[stop + 1] == '\n') ++raw;
-            }
-            reader.begin += raw;
-            reader.last_length = raw;
-            line = std::string_view(start, length);
-            return true;
+    reader.last_length = 0;
+    reader.patched = NOTHING;
+    while (reader.handle && !reader.read_error) {
+        LineCut cut = cut_at(reader.begin, reader.end);
+        if (cut.raw == 0) {
+            if (refill(true)) continue;
+            if (reader.read_error || !reader.at_end || reader.begin == reader.end) break;
+            continue;  // the end of the file is known now: the last line is unterminated
         }
-        if (!reader.at_end) {
-            refill();
-            if (reader.read_error) break;
-            continue;
+        char* start = reader.buffer.data() + reader.begin;
+        std::size_t length = cut.length;
+        if (cut.raw > cut.length) {
+            // Handed out with one LF: a CR end is overwritten (see unread_line).
+            if (start[length] == '\r') {
+                start[length] = '\n';
+                reader.patched = reader.begin + length;
+            }
+            ++length;
         }
-        if (reader.begin == reader.end) break;
-        // The unterminated last line of the file.
-        line = std::string_view(reader.buffer.data() + reader.begin, reader.end - reader.begin);
-        reader.last_length = reader.end - reader.begin;
-        reader.begin = reader.end;
+        reader.begin += cut.raw;
+        reader.last_length = cut.raw;
+        line = std::string_view(start, length);
         return true;
     }
     // A read error leaves nothing worth handing out: the splitter drops the mailbox.
-    reader.begin = reader.end = 0;
-    forget_scans();
-    reader.last_length = 0;
-    return false;
-}
-
-std::string_view plain_text_ahead(char stop) {
-    if (!reader.handle || reader.read_error) return {};
-    if (stop != reader.stop_byte) {
-        reader.stop_byte = stop;
-        reader.next_stop = NOT_SCANNED;
+    if (reader.read_error) {
+        reader.begin = reader.end = 0;
+        forget_scans();
     }
-    std::size_t limit = std::min(find_byte(reader.next_cr, '\r'), find_byte(reader.next_stop, stop));
-    return {reader.buffer.data() + reader.begin, limit - reader.begin};
-}
-
-void skip_text(std::size_t bytes, std::size_t last_line) {
-    reader.begin += bytes;
-    reader.last_length = last_line;
+    return false;
 }
 
 bool mailbox_read_error() { return reader.read_error; }
@@ -241,17 +232,83 @@ std::uint64_t mailbox_position() { return reader.bytes_read - (reader.end - read
 
 std::uint64_t last_line_length() { return reader.last_length; }
 
+BodyAhead body_ahead() {
+    if (!reader.handle || reader.read_error) return {};
+    return {at(reader.begin), at(reader.begin + std::min(reader.end - reader.begin, BLOCK_SIZE)), &reader.scan};
+}
+
+std::size_t ctrl_z_ahead() {
+    std::size_t ahead = std::min(reader.end - reader.begin, BLOCK_SIZE);
+    return std::min<std::size_t>(find_ahead(reader.ctrl_z, 0x1A, at(reader.begin), at(reader.end)) - at(reader.begin), ahead);
+}
+
+void consume_ahead(std::size_t bytes) {
+    reader.begin += bytes;
+    reader.last_length = 0;
+    reader.patched = NOTHING;
+}
+
+bool read_ahead() {
+    if (!reader.handle || reader.read_error || reader.end - reader.begin >= BLOCK_SIZE) return false;
+    if (cut_ahead().raw != 0) return false;
+    bool was_at_end = reader.at_end;
+    return refill(false) || reader.at_end != was_at_end;
+}
+
+bool long_line_piece(MailboxLayout layout, LinePiece& piece) {
+    if (!reader.handle) return false;
+    piece = LinePiece{};
+    if (reader.in_long_line) {
+        LineCut cut = cut_ahead();
+        while (cut.raw == 0 && read_ahead()) cut = cut_ahead();
+        if (cut.raw != 0) {
+            piece = {{reader.buffer.data() + reader.begin, cut.length}, false, true, cut.raw > cut.length};
+            reader.in_long_line = false;
+            consume_ahead(cut.raw);
+            return true;
+        }
+    } else if (cut_ahead().raw != 0 || reader.end - reader.begin < BLOCK_SIZE || reader.read_error) {
+        return false;
+    }
+    // The buffer is full without a line end; at the end of the file the line is over.
+    if (reader.end - reader.begin < BLOCK_SIZE || reader.read_error) {
+        piece.last = true;
+        reader.in_long_line = false;
+        return true;
+    }
+    std::size_t length = BLOCK_SIZE;
+    if (reader.buffer[reader.begin + length - 1] == '\r') --length;  // it may start CR LF
+    piece.text = {reader.buffer.data() + reader.begin, length};
+    if (!reader.in_long_line) {
+        if (may_start_message(piece.text, layout)) return false;  // read_line holds it whole
+        piece.first = true;
+        reader.in_long_line = true;
+    }
+    consume_ahead(length);
+    return true;
+}
+
+void pump_window() {
+    reader.unpumped = 0;
+    pump_one_message();
+}
+
 void fail_reads_after(std::uint64_t bytes) { reader.fail_after = bytes; }
 
+void limit_buffer(std::size_t bytes) { reader.most = bytes; }
+
 bool from_line(std::string_view line) {
-    if (line.size() <= 5 || line.substr(0, 5) != "From " || line.back() != '\n') return false;
+    if (!may_start_message(line, MailboxLayout::MBOX) || line.size() <= 5 || line.back() != '\n') return false;
     std::size_t first = line.find_first_not_of(" \t", 5);
     return line[first] != ':';
 }
 
 bool fox_line(std::string_view line) {
-    static constexpr std::string_view separator = "\x10\x10\x10\x10\x10\x10\x10\x11\x11\x11\x11\x11\x11S\n";
-    return line == separator;
+    return may_start_message(line, MailboxLayout::FOX) && line.size() == FOX_TEXT.size() + 1 && line.back() == '\n';
+}
+
+bool separator_line(std::string_view line, MailboxLayout layout) {
+    return layout == MailboxLayout::MBOX ? from_line(line) : fox_line(line);
 }
 
 std::optional<MailboxLayout> detect_layout(std::string_view first_line) {
@@ -268,7 +325,7 @@ HeaderBlock read_header(MailboxLayout layout) {
     HeaderBlock block;
     std::string_view line;
     if (!read_line(line)) return block;
-    if (is_separator(line, layout)) {
+    if (separator_line(line, layout)) {
         unread_line();
         return block;
     }
@@ -278,12 +335,12 @@ HeaderBlock read_header(MailboxLayout layout) {
     bool separator_ends = layout == MailboxLayout::FOX || block.first_colon <= 1;
 
     while (read_line(line)) {
-        pump_one_message();
+        pump_window();
         if (!run_state.running) {
             block.text.clear();
             return block;
         }
-        if (separator_ends && is_separator(line, layout)) {
+        if (separator_ends && separator_line(line, layout)) {
             unread_line();
             break;
         }

@@ -77,9 +77,39 @@ SplitResult process_messages(const std::string& directory) {
     return result;
 }
 
+namespace {
+
+// skip_message's part of the body path: past the lines ahead that cannot start a message,
+// looking at line starts only. false when the next line needs the line path.
+bool skip_plain_lines() {
+    BodyAhead ahead = body_ahead();
+    if (!ahead.scan) return false;
+    LineScan scan = *ahead.scan;  // kept in registers through the loop
+    const char* at = ahead.begin;
+    for (;;) {
+        LineCut cut = cut_line(scan, at, ahead.limit);
+        if (cut.raw == 0 || may_start_message({at, cut.length}, splitter.layout)) break;
+        at += cut.raw;
+    }
+    *ahead.scan = scan;
+    if (at == ahead.begin) return false;
+    consume_ahead(at - ahead.begin);
+    return true;
+}
+
+}  // namespace
+
 SplitResult skip_message() {
     std::string_view line;
-    while (read_line(line)) {
+    LinePiece piece;
+    for (;;) {
+        if (long_line_piece(splitter.layout, piece) || skip_plain_lines()) {
+            pump_window();
+            if (!run_state.running) return SplitResult::CANCELLED;
+            continue;
+        }
+        if (read_ahead()) continue;
+        if (!read_line(line)) break;
         BoundaryDecision decision = check_separator(line);
         if (!run_state.running) return SplitResult::CANCELLED;
         if (decision == BoundaryDecision::BOUNDARY)
@@ -89,9 +119,8 @@ SplitResult skip_message() {
 }
 
 BoundaryDecision check_separator(std::string_view line) {
-    bool separator = splitter.layout == MailboxLayout::MBOX ? from_line(line) : fox_line(line);
-    if (!separator) {
-        pump_one_message();
+    if (!separator_line(line, splitter.layout)) {
+        pump_window();
         return BoundaryDecision::NO_SEPARATOR;
     }
     splitter.message_start = mailbox_position() - last_line_length();

@@ -27,10 +27,3 @@ SplitResult split_mailbox(const std::string& mailbox_path, const std::string& ba
 SplitResult process_messages(const std::string& directory);
 SplitResult skip_message();
 BoundaryDecision check_separator(std::string_view line);
-
-// False when a line beginning with these bytes cannot be a separator of the current layout,
-// so that check_separator would only pump: the writer then copies it without a call per line.
-inline bool may_be_separator(const char* line, std::size_t length) {
-    if (splitter.layout == MailboxLayout::FOX) return line[0] == '\x10';
-    return length > 5 && line[0] == 'F' && std::string_view(line, 5) == "From ";
-}

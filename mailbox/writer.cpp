@@ -11,7 +11,6 @@
 #include "mailbox/splitter.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
-#include "ui/progress.h"
 
 namespace {
 
@@ -22,7 +21,7 @@ constexpr std::size_t OUTPUT_SIZE = 256 * 1024;
 struct Output {
     std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(OUTPUT_SIZE);
     std::size_t used = 0;
-    std::uint64_t written = 0;  // what the writes of this file confirmed: its position, without asking
+    std::uint64_t written = 0;  // the bytes the writes of this file confirmed
 };
 Output output;
 
@@ -70,54 +69,39 @@ std::uint64_t put_without_ctrl_z(std::FILE* out, std::string_view text) {
     return added;
 }
 
-void put_line_after_flush(std::FILE* out, const char* line, std::size_t length);
-
-// One line of `length` bytes, its LF included, goes out with CR before the LF. Small
-// enough to be inlined into the loops that run once per line.
-inline void put_line(std::FILE* out, const char* line, std::size_t length) {
-    if (OUTPUT_SIZE - output.used < length + 1) return put_line_after_flush(out, line, length);
-    char* to = output.bytes.get() + output.used;
-    std::memcpy(to, line, length - 1);
-    to[length - 1] = '\r';
-    to[length] = '\n';
-    output.used += length + 1;
-}
-
-void put_line_after_flush(std::FILE* out, const char* line, std::size_t length) {
-    flush_output(out);
-    if (OUTPUT_SIZE < length + 1) {
-        put(out, line, length - 1);
+// The text of one line, then CR LF. Small enough to be inlined into the loop that runs once
+// per line; a line that does not fit goes out through put.
+inline void put_line(std::FILE* out, const char* text, std::size_t length) {
+    if (OUTPUT_SIZE - output.used < length + 2) {
+        put(out, text, length);
         put(out, "\r\n", 2);
-    } else {
-        put_line(out, line, length);
+        return;
     }
+    char* to = output.bytes.get() + output.used;
+    std::memcpy(to, text, length);
+    to[length] = '\r';
+    to[length + 1] = '\n';
+    output.used += length + 2;
 }
 
 // Every LF goes out as CR LF, whatever the mailbox used. Returns the size of the text
 // with its Ctrl-Z marks, LF counted once.
 std::uint64_t put_text(std::FILE* out, std::string_view text) {
     std::uint64_t size = text.size();
-    if (text.empty()) return 0;
-    if (!std::memchr(text.data(), 0x1A, text.size())) {
-        const char* start = text.data();
-        const char* const stop = start + text.size();
-        while (const void* lf = std::memchr(start, '\n', stop - start)) {
-            std::size_t length = static_cast<const char*>(lf) - start + 1;
-            put_line(out, start, length);
-            start += length;
-        }
-        put(out, start, stop - start);
-        return size;
-    }
+    bool ctrl_z = std::memchr(text.data(), 0x1A, text.size()) != nullptr;
     while (!text.empty()) {
-        const void* hit = std::memchr(text.data(), '\n', text.size());
-        if (!hit) {
-            size += put_without_ctrl_z(out, text);
+        const void* lf = std::memchr(text.data(), '\n', text.size());
+        std::size_t length = lf ? static_cast<const char*>(lf) - text.data() : text.size();
+        if (!lf) {
+            size += ctrl_z ? put_without_ctrl_z(out, text) : (put(out, text.data(), length), 0);
             break;
         }
-        std::size_t length = static_cast<const char*>(hit) - text.data();
-        size += put_without_ctrl_z(out, text.substr(0, length));
-        put(out, "\r\n", 2);
+        if (ctrl_z) {
+            size += put_without_ctrl_z(out, text.substr(0, length));
+            put(out, "\r\n", 2);
+        } else {
+            put_line(out, text.data(), length);
+        }
         text.remove_prefix(length + 1);
     }
     return size;
@@ -136,34 +120,81 @@ void hold(std::FILE* out, std::string_view line) {
     }
 }
 
-// The ordinary body lines ahead in the reader's buffer, in one pass: what write_line and
-// check_separator would do line by line, for lines without CR or Ctrl-Z that can be neither
-// a separator nor the droppable lone dot. Each goes out with CR before its LF. Returns false
-// when the next line needs the line-by-line path; one window message is pumped per pass.
-bool write_plain_lines(std::FILE* out, std::uint64_t& expected) {
-    std::string_view text = plain_text_ahead(0x1A);
-    const char* start = text.data();
-    const char* const stop = start + text.size();
-    const char* const first = start;
-    std::size_t length = 0;
-    while (start < stop) {
-        const void* lf = std::memchr(start, '\n', stop - start);
-        if (!lf) break;
-        length = static_cast<const char*>(lf) - start + 1;
-        if (may_be_separator(start, length) || (length == 2 && start[0] == '.')) break;
+// What write_line does with the line held when another follows it.
+std::uint64_t release_held(std::FILE* out) {
+    if (!held.present) return 0;
+    if (held.waiting) put_text(out, std::string_view(held.text, held.length));
+    return held.size + 1;
+}
 
-        if (held.present) {
-            if (held.waiting) put_text(out, std::string_view(held.text, held.length));
-            expected += held.size + 1;
+// The ordinary body lines ahead in the reader's buffer, in one pass: what write_line and
+// check_separator would do line by line, for lines that cannot start a message, hold no
+// Ctrl-Z and are not the droppable lone dot. A line ending in CR LF goes out as it stands,
+// a run of them in one copy; any other line end becomes CR LF. Returns false when the next
+// line needs the line path.
+bool write_plain_lines(std::FILE* out, std::uint64_t& expected) {
+    BodyAhead ahead = body_ahead();
+    if (!ahead.scan) return false;
+    LineScan scan = *ahead.scan;  // kept in registers through the loop
+    const char* const clean = ahead.begin + ctrl_z_ahead();
+    const char* at = ahead.begin;
+    const char* run = at;  // [run, at): CR LF lines not yet copied
+    std::size_t last = 0;
+    std::uint64_t on_disk = 0;
+    char* const base = output.bytes.get();
+    char* to = base + output.used;
+    for (;;) {
+        LineCut cut = cut_line(scan, at, ahead.limit);
+        // The unterminated last line, and a line with Ctrl-Z, take the line path too.
+        if (cut.raw == cut.length || at + cut.raw > clean) break;
+        if (may_start_message({at, cut.length}, splitter.layout) || (cut.length == 1 && at[0] == '.')) break;
+        if (at == ahead.begin) {
+            output.used = to - base;
+            expected += release_held(out);
+            to = base + output.used;
         }
-        held = {true, false, true, length, {}, 0};
-        put_line(out, start, length);
-        start += length;
+        if (cut.raw - cut.length != 2) {
+            if (at > run || static_cast<std::size_t>(base + OUTPUT_SIZE - to) < cut.length + 2) {
+                output.used = to - base;
+                put(out, run, at - run);
+                put(out, at, cut.length);
+                put(out, "\r\n", 2);
+                to = base + output.used;
+            } else {
+                std::memcpy(to, at, cut.length);
+                to[cut.length] = '\r';
+                to[cut.length + 1] = '\n';
+                to += cut.length + 2;
+            }
+            run = at + cut.raw;
+        }
+        on_disk += cut.length + 2;
+        last = cut.length;
+        at += cut.raw;
     }
-    if (start == first) return false;
-    skip_text(start - first, held.size);
-    pump_one_message();
+    output.used = to - base;
+    *ahead.scan = scan;
+    if (at == ahead.begin) return false;
+    put(out, run, at - run);
+    // The last line stays held, as write_line would leave it.
+    expected += on_disk - (last + 2);
+    held = {true, false, true, last + 1, {}, 0};
+    consume_ahead(at - ahead.begin);
     return true;
+}
+
+// A line too long for the reader's buffer goes out piece by piece.
+void write_piece(std::FILE* out, const LinePiece& piece, std::uint64_t& expected) {
+    if (piece.first) {
+        expected += release_held(out);
+        held = {true, false, false, 0, {}, 0};
+    }
+    held.size += put_without_ctrl_z(out, piece.text) + piece.text.size();
+    if (piece.last && piece.terminated) {
+        put(out, "\r\n", 2);
+        held.size += 1;
+        held.terminated = true;
+    }
 }
 
 [[noreturn]] void abort_disk_full(const std::string& directory) {
@@ -245,14 +276,20 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     std::uint64_t expected = write_header(out, header);
     SplitResult result = SplitResult::END_OF_FILE;
     std::string_view line;
+    LinePiece piece;
     for (;;) {
-        if (write_plain_lines(out, expected)) {
+        bool moved = long_line_piece(splitter.layout, piece);
+        if (moved) write_piece(out, piece, expected);
+        else moved = write_plain_lines(out, expected);
+        if (moved) {
+            pump_window();
             if (!run_state.running) {
                 discard_file(out, path);
                 return SplitResult::CANCELLED;
             }
             continue;
         }
+        if (read_ahead()) continue;
         if (!read_line(line)) break;
         BoundaryDecision decision = check_separator(line);
         if (!run_state.running) {
@@ -278,7 +315,7 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     }
     expected += write_line(out, {}, true);
 
-    // Nothing is buffered in stdio, so the count of written bytes is the file position.
+    // Nothing is buffered in stdio, so what the writes confirmed is all that reached the file.
     std::int64_t missing = static_cast<std::int64_t>(expected - output.written);
     bool failed = std::ferror(out) != 0;
     // Stamped through the open file, before closing it: one open per message file.

@@ -1,5 +1,10 @@
 #include "tests/mailbox/scratch.h"
 
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/crash.h"
+
 namespace {
 
 const std::string FOX = "\x10\x10\x10\x10\x10\x10\x10\x11\x11\x11\x11\x11\x11S\n";
@@ -199,4 +204,67 @@ TEST_F(SplitterTest, ReadErrorDropsTheMailboxButKeepsWhatWasWritten) {
     fail_reads_after(0);
     EXPECT_EQ(SplitResult::OPEN_FAILED, split(box));
     EXPECT_FALSE(exists("box"));
+}
+
+// A body line longer than the reader's buffer goes out in pieces as it comes, written or
+// skipped: the buffer never grows for it (here that would end the run as out of memory), and
+// the file is what copying line by line gives: Ctrl-Z marks and CR LF or lone CR ends across
+// piece edges, and the unterminated last line with its added line end.
+TEST_F(SplitterTest, LongBodyLinesGoOutInPieces) {
+    constexpr std::size_t BLOCK = 512 * 1024;
+    limit_buffer(BLOCK);
+    std::string ctrl_z(1'300'000, 'x'), crlf_at_edge(BLOCK - 1, 'y'), cr_at_edge(BLOCK - 1, 'z'), last(700'000, 'w');
+    ctrl_z[BLOCK - 1] = '\x1A';
+    std::string box = message(1) + ctrl_z + "\n" + crlf_at_edge + "\r\n" + cr_at_edge + "\rshort\n" +
+                      message(2, "02") + last;
+    std::string first = crlf(header(1) + "body 1\n") + ctrl_z.substr(0, BLOCK - 1) + "<EOF>" +
+                        ctrl_z.substr(BLOCK) + "\r\n" + crlf_at_edge + "\r\n" + cr_at_edge + "\r\nshort\r\n";
+    std::string second = crlf(header(2, "02") + "body 2\n") + last + "\r\n";
+    EXPECT_EQ(SplitResult::END_OF_FILE, split(box));
+    EXPECT_TRUE(out(1) == first);
+    EXPECT_TRUE(out(2) == second);
+    EXPECT_EQ(0, run_state.error_count);  // the byte check held
+
+    std::filesystem::remove_all(dir_ / "box");
+    selection.message_counter = 0;
+    options.has_min_date = true;
+    options.min_date = {2024, 1, 2};
+    EXPECT_EQ(SplitResult::END_OF_FILE, split(box));
+    EXPECT_TRUE(out(1) == second);
+}
+
+// A line that must be held whole (here a header line) and does not fit in memory is an
+// unexpected failure, not a file that could not be read.
+TEST_F(SplitterTest, NoMemoryForALineIsAnUnexpectedFailure) {
+    std::string report = path("ex.err");
+    std::string box = "From a@b Mon Jan  1 10:00:00 2024\nX-Long: " + std::string(2'000'000, 's') + "\n" + header(1);
+    EXPECT_EXIT(
+        {
+            install_crash_handler(report, [](int) { std::_Exit(42); });
+            limit_buffer(1'000'000);
+            split(box);
+        },
+        testing::ExitedWithCode(42), "");
+    EXPECT_NE(std::string::npos, read_file("ex.err").find("no memory"));
+}
+
+// The window is served at least once per block read, while a line held whole is read, and
+// after it, though the buffer grew for it.
+TEST_F(SplitterTest, WindowPumpedAtLeastOncePerBlock) {
+    std::string separator_like = "From " + std::string(3'000'000, 'f') + "\n\n";  // no header follows
+    std::string lines;
+    while (lines.size() < 3'000'000) lines += "a short body line\n";
+    std::string box = message(1) + separator_like + lines;
+    std::vector<std::uint64_t> pumped_at;
+    fake_ui.on_pump = [&pumped_at] { pumped_at.push_back(mailbox_position()); };
+    EXPECT_EQ(SplitResult::END_OF_FILE, split(box));
+    std::uint64_t line_start = message(1).size(), after = line_start + separator_like.size();
+    EXPECT_LE(5, std::count(pumped_at.begin(), pumped_at.end(), line_start));
+    std::uint64_t last = after;
+    for (std::uint64_t at : pumped_at) {
+        if (at <= after) continue;
+        EXPECT_LE(at - last, 512u * 1024 + 18);
+        last = at;
+    }
+    EXPECT_LE(box.size() - last, 512u * 1024 + 18);
 }
