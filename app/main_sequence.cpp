@@ -63,10 +63,10 @@ int app_main(const std::vector<std::string>& args) {
     install_crash_handler(run_state.crash_file_path, crash);
     update_crash_texts();
 
-    parse_options(args);
+    const std::vector<std::string> paths = parse_options(args);
     if (options.syntax_error) show_usage();
-    resolve_spec(args[1]);
-    resolve_output(args[2]);
+    resolve_spec(paths[0]);
+    resolve_output(paths[1]);
     settings = Settings{};
 
     return run_progress_window(options.start_minimised);

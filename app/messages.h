@@ -23,6 +23,10 @@ inline constexpr const char* MSG_SYNTAX_ERROR = "Syntaxfehler beim Aufruf des Pr
 inline constexpr const char* MSG_USER_CANCELLED = "Abbruch durch den Benutzer.";
 inline constexpr const char* MSG_ERROR_COUNT = "%d Fehler%s.";
 inline constexpr const char* MSG_CONFIRM_CANCEL = "Möchten Sie das Programm wirklich abbrechen?";
+inline constexpr const char* MSG_NOT_A_MAILBOX = "Keine Mailbox-Datei, übersprungen: '%s'.";
+inline constexpr const char* MSG_UNKNOWN_ARGUMENT = "Unbekannter Parameter '%s'.";
+inline constexpr const char* MSG_REPEATED_ARGUMENT = "Doppelter Parameter '%s'.";
+inline constexpr const char* MSG_TOO_FEW_ARGUMENTS = "Zu wenige Parameter.";
 inline constexpr const char* MSG_CRASH_FILE = "Fehler beim Verarbeiten der Datei '%s'";
 
 // Settings-file errors, each shown inside the frame below.

@@ -1,11 +1,14 @@
 // The switches after the two positional paths, and the usage text shown on a syntax error.
 #include "app/options.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
 #include "app/log.h"
 #include "app/messages.h"
+#include "platform/file_system.h"
 #include "platform/text.h"
 #include "ui/dialogs.h"
 
@@ -13,14 +16,26 @@ Options options;
 
 namespace {
 
-// A repeated switch is a syntax error, but parsing goes on so that a later bad
-// date is still the error the user sees.
-void set_once(bool& flag, bool value) {
-    if (flag == value) {
-        options.syntax_error = true;
-        return;
-    }
+constexpr const char* CREDIT_LINE = "(c) parcelo-Team";
+
+// Windows keeps its command line as it always was; POSIX users get the habits of their shells.
+bool posix_command_line() { return path_separator == '/'; }
+
+// Parsing goes on after a syntax error, so that a later bad date is still the error the
+// user sees; the first fault is the one named.
+void syntax_fault(const char* text, const std::string& argument) {
+    if (!options.syntax_error) options.syntax_error_text = format_text(text, argument);
+    options.syntax_error = true;
+}
+
+void set_once(bool& flag, bool value, const std::string& argument) {
+    if (flag == value) return syntax_fault(MSG_REPEATED_ARGUMENT, argument);
     flag = value;
+}
+
+[[noreturn]] void print_and_exit(const std::string& text) {
+    std::fputs(external_text(text + "\n").c_str(), stdout);
+    std::exit(0);
 }
 
 bool starts_with(std::string_view text, std::string_view prefix) {
@@ -29,22 +44,16 @@ bool starts_with(std::string_view text, std::string_view prefix) {
 
 // `value` comes from the lower-cased argument, `as_given` quotes the user's own spelling.
 void parse_date_switch(bool& has_date, CalendarDate& date, std::string_view value,
-                       const std::string& as_given) {
-    if (has_date) {
-        options.syntax_error = true;
-        return;
-    }
+                       const std::string& as_given, const std::string& argument) {
+    if (has_date) return syntax_fault(MSG_REPEATED_ARGUMENT, argument);
     const std::optional<CalendarDate> parsed = parse_date_option(value);
     if (!parsed) abort_with_message(with_abort_suffix(format_text(MSG_INVALID_DATE, as_given)), 3);
     has_date = true;
     date = *parsed;
 }
 
-void parse_message_id_switch(const std::string& value, const std::string& as_given) {
-    if (options.message_id_filter != MessageIdFilter::NONE) {
-        options.syntax_error = true;
-        return;
-    }
+void parse_message_id_switch(const std::string& value, const std::string& as_given, const std::string& argument) {
+    if (options.message_id_filter != MessageIdFilter::NONE) return syntax_fault(MSG_REPEATED_ARGUMENT, argument);
     options.message_id = value;
     options.message_id_filter = MessageIdFilter::ALL_MATCHES;
     if (!value.empty() && value.back() == '!') {
@@ -55,50 +64,77 @@ void parse_message_id_switch(const std::string& value, const std::string& as_giv
         abort_with_message(with_abort_suffix(format_text(MSG_INVALID_MESSAGE_ID, as_given)), 3);
 }
 
-void parse_switch(const std::string& argument) {
-    const std::string lower = lower_case(argument);
+// `argument` as the user wrote it ("-n" on POSIX), `slashed` in the "/" form compared here.
+void parse_switch(const std::string& slashed, const std::string& argument) {
+    const std::string lower = lower_case(slashed);
     constexpr std::string_view MIN_DATE = "/mindate=";
     constexpr std::string_view MAX_DATE = "/maxdate=";
     constexpr std::string_view MESSAGE_ID = "/message-id=";
 
     if (lower == "/p") {
-        if (options.no_ask) {
-            options.syntax_error = true;
-            return;
-        }
+        if (options.no_ask) return syntax_fault(MSG_REPEATED_ARGUMENT, argument);
         options.no_ask = true;
         open_log();  // now, so that the head block comes before any message of a later switch
     } else if (lower == "/i") {
-        set_once(options.start_minimised, true);
+        set_once(options.start_minimised, true, argument);
     } else if (lower == "/f") {
-        if (options.separator_policy == SeparatorPolicy::LENIENT) {
-            options.syntax_error = true;
-            return;
-        }
+        if (options.separator_policy == SeparatorPolicy::LENIENT)
+            return syntax_fault(MSG_REPEATED_ARGUMENT, argument);
         options.separator_policy = SeparatorPolicy::LENIENT;
     } else if (lower == "/n") {
-        set_once(options.numbering, true);
+        set_once(options.numbering, true, argument);
     } else if (lower == "/d") {
-        set_once(options.use_subdirs, false);
+        set_once(options.use_subdirs, false, argument);
+    } else if (lower == "/s") {
+        set_once(options.whole_tree, true, argument);
     } else if (starts_with(lower, MIN_DATE)) {
         parse_date_switch(options.has_min_date, options.min_date, std::string_view(lower).substr(MIN_DATE.size()),
-                          argument.substr(MIN_DATE.size()));
+                          slashed.substr(MIN_DATE.size()), argument);
     } else if (starts_with(lower, MAX_DATE)) {
         parse_date_switch(options.has_max_date, options.max_date, std::string_view(lower).substr(MAX_DATE.size()),
-                          argument.substr(MAX_DATE.size()));
+                          slashed.substr(MAX_DATE.size()), argument);
     } else if (starts_with(lower, MESSAGE_ID)) {
-        parse_message_id_switch(lower.substr(MESSAGE_ID.size()), argument.substr(MESSAGE_ID.size()));
+        parse_message_id_switch(lower.substr(MESSAGE_ID.size()), slashed.substr(MESSAGE_ID.size()), argument);
     } else {
-        options.syntax_error = true;
+        syntax_fault(MSG_UNKNOWN_ARGUMENT, argument);
     }
+}
+
+// Dash switches anywhere until "--"; slash switches, as on Windows, only after the two paths.
+std::vector<std::string> parse_posix_arguments(const std::vector<std::string>& args) {
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) print_and_exit(usage_text());
+    if (args.size() == 2 && args[1] == "--version") print_and_exit(std::string(VERSION_LINE) + "\n" + CREDIT_LINE);
+    std::vector<std::string> paths;
+    bool switches_ended = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& argument = args[i];
+        if (!switches_ended && argument == "--") {
+            switches_ended = true;
+        } else if (!switches_ended && argument.size() > 1 && argument[0] == '-') {
+            parse_switch("/" + argument.substr(1), argument);
+        } else if (paths.size() < 2) {
+            paths.push_back(argument);
+        } else {
+            parse_switch(argument, argument);
+        }
+    }
+    return paths;
 }
 
 }  // namespace
 
-void parse_options(const std::vector<std::string>& args) {
+std::vector<std::string> parse_options(const std::vector<std::string>& args) {
     set_log_arguments(args);
-    for (std::size_t i = 3; i < args.size(); ++i) parse_switch(args[i]);
-    if (args.size() < 3) options.syntax_error = true;
+    std::vector<std::string> paths;
+    if (posix_command_line()) {
+        paths = parse_posix_arguments(args);
+    } else {
+        for (std::size_t i = 3; i < args.size(); ++i) parse_switch(args[i], args[i]);
+        paths.assign(args.begin() + std::min<std::size_t>(args.size(), 1),
+                     args.begin() + std::min<std::size_t>(args.size(), 3));
+    }
+    if (paths.size() < 2) syntax_fault(MSG_TOO_FEW_ARGUMENTS, "");
+    return paths;
 }
 
 std::string usage_text() {
@@ -126,14 +162,16 @@ std::string usage_text() {
         "/MaxDate=...       obere Datumsgrenze",
         "/Message-ID=...  eindeutiger Kennzeichner einer Nachricht",
     };
-    std::string text = std::string(VERSION_LINE) + "    (c) parcelo-Team";
+    std::string text = std::string(VERSION_LINE) + "    " + CREDIT_LINE;
     for (const char* line : HELP_LINES) text += std::string("\n") + line;
     return text;
 }
 
 void show_usage() {
     if (!options.no_ask) {
-        show_usage_box(usage_text());
+        // On POSIX the faulty argument comes first, on a line of its own.
+        const bool named = posix_command_line() && !options.syntax_error_text.empty();
+        show_usage_box(named ? options.syntax_error_text + "\n" + usage_text() : usage_text());
     } else if (log_is_open()) {
         write_log_raw(MSG_SYNTAX_ERROR);
         close_log();

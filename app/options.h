@@ -13,6 +13,7 @@ struct Options {
     SeparatorPolicy separator_policy = SeparatorPolicy::STRICT;  // /f: LENIENT
     bool numbering = false;        // /n
     bool use_subdirs = true;       // /d clears it
+    bool whole_tree = false;       // /s: the sub-directories too
     bool has_min_date = false;
     CalendarDate min_date;
     bool has_max_date = false;
@@ -20,11 +21,14 @@ struct Options {
     MessageIdFilter message_id_filter = MessageIdFilter::NONE;
     std::string message_id;        // lower-cased, without a trailing "!"
     bool syntax_error = false;
+    std::string syntax_error_text;  // the first fault, named on POSIX: "Unbekannter Parameter '-x'."
 };
 extern Options options;
 
 // args[0] is the program; args[1], args[2] the positional paths; switches from args[3] on.
-// Missing positional paths also set syntax_error. Ends the process on a bad date or Message-ID.
-void parse_options(const std::vector<std::string>& args);
+// POSIX also takes "-" switches anywhere, "--" ending them, and --help, -h, --version alone
+// (printed, exit 0). Returns the two paths; fewer set syntax_error. Ends the process on a
+// bad date or Message-ID.
+std::vector<std::string> parse_options(const std::vector<std::string>& args);
 [[noreturn]] void show_usage();
 std::string usage_text();

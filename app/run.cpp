@@ -1,6 +1,7 @@
 // The run: settings, the matching mailbox files, one split per file, the summary.
 #include "app/run.h"
 
+#include "app/log.h"
 #include "app/messages.h"
 #include "app/options.h"
 #include "app/settings.h"
@@ -16,17 +17,6 @@ RunState run_state;
 void reset_run_state() { run_state = RunState{}; }
 
 namespace {
-
-// Windows treats "*.*" and a name without a dot as the same pattern family; on POSIX
-// a dot is an ordinary character, so the pattern is left as the user gave it.
-bool windows_patterns() { return path_separator == '\\'; }
-
-// The name up to its last "."; a name without a dot stays whole, and so does one
-// that starts with its only dot (".inbox"), which would otherwise name no sub-directory.
-std::string base_name(const std::string& name) {
-    const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
 
 bool has_wildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
 
@@ -49,31 +39,13 @@ std::string question_for(SplitResult result) {
 
 }  // namespace
 
-std::optional<MailboxList> list_mailbox_files(const std::string& spec) {
-    std::string pattern = spec;
-    if (windows_patterns() && name_part(pattern).find('.') == std::string::npos) pattern += ".";
-    const DirListing listing = list_dir(pattern);
-    if (!listing || listing->empty()) return std::nullopt;
-
-    MailboxList list;
-    clear_registry();
-    for (const DirEntry& entry : *listing) {
-        if (entry.attributes.find('d') != std::string::npos) continue;
-        run_state.total_bytes += entry.size;
-        list.files.push_back({entry.name, entry.attributes, entry.size});
-        if (!list.base_name_clash && register_name(base_name(entry.name)) > 1) list.base_name_clash = true;
-    }
-    clear_registry();
-    return list;
-}
-
 RunOutcome run_all() {
     const std::string ini = settings_path();
     load_settings(ini);
     if (std::optional<std::string> error = check_name_budget())
         abort_with_message(settings_error_text(ini, *error), 3);
 
-    const std::optional<MailboxList> list = list_mailbox_files(run_state.spec_path);
+    const std::optional<MailboxList> list = list_mailbox_files(run_state.spec_path, options.whole_tree);
     if (!list) {
         const char* text = has_wildcard(run_state.spec_path) ? MSG_NO_MATCH : MSG_NOT_FOUND;
         abort_with_message(format_text(text, run_state.spec_path), 1);
@@ -97,13 +69,18 @@ RunOutcome run_all() {
             cancelled = true;
             break;
         }
-        run_state.current_file_name = file.name;
+        const std::string mailbox_path = run_state.spec_dir + file.folder + file.name;
+        if (file.listed_as == Listed::NOT_A_MAILBOX) {
+            write_log_text(format_text(MSG_NOT_A_MAILBOX, mailbox_path));
+            continue;
+        }
+        run_state.current_file_name = file.folder + file.name;
         run_state.current_file_size = file.size;
         update_crash_texts();
 
         std::string base_path = output_base;
         if (options.use_subdirs) {
-            base_path = output_dir + (list->base_name_clash ? file.name : base_name(file.name));
+            base_path = output_dir + file.target;
             splitter.target_dir = base_path + path_separator;
             selection.message_counter = 0;
             splitter.overflow_counter = 1;
@@ -111,10 +88,10 @@ RunOutcome run_all() {
         }
         run_state.last_reported = 0;
 
-        const std::string mailbox_path = run_state.spec_dir + file.name;
-        const SplitResult result = mailbox_too_large(file.size)
-                                       ? SplitResult::FILE_TOO_LARGE
-                                       : split_mailbox(mailbox_path, base_path, options.separator_policy);
+        SplitResult result = SplitResult::OPEN_FAILED;  // a folder too deep to list
+        if (file.listed_as == Listed::MAILBOX)
+            result = mailbox_too_large(file.size) ? SplitResult::FILE_TOO_LARGE
+                                                  : split_mailbox(mailbox_path, base_path, options.separator_policy);
         if (result == SplitResult::STOP_AFTER_MATCH) break;
         if (result == SplitResult::CANCELLED || result == SplitResult::STOP_AFTER_CREATE_ERROR ||
             result == SplitResult::STOP_AFTER_WRITE_ERROR) {
@@ -126,8 +103,8 @@ RunOutcome run_all() {
 
         ++run_state.error_count;
         if (const std::string question = question_for(result); !question.empty()) {
-            const std::string& subject =
-                result == SplitResult::DIRECTORY_ERROR ? splitter.target_dir : mailbox_path;
+            std::string subject = result == SplitResult::DIRECTORY_ERROR ? splitter.target_dir : mailbox_path;
+            if (file.listed_as == Listed::FOLDER_TOO_DEEP) subject += path_separator;
             if (!ask_continue(format_text(question.c_str(), subject))) {
                 cancelled = true;
                 break;

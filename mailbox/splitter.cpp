@@ -65,9 +65,9 @@ SplitResult split_mailbox(const std::string& mailbox_path, const std::string& ba
 }
 
 SplitResult process_messages(const std::string& directory) {
-    // Made only now, so a mailbox without a selected message leaves no directory.
-    if (path_kind(directory) != PathKind::DIRECTORY && create_dir(directory) == -1)
-        return SplitResult::DIRECTORY_ERROR;
+    // Made only now, so a mailbox without a selected message leaves no directory; with
+    // its parents, which a folder tree's mailboxes need.
+    if (make_dirs_below(run_state.output_dir, directory) != 0) return SplitResult::DIRECTORY_ERROR;
     SplitResult result = write_message(*splitter.current_info, directory);
     while (result == SplitResult::MESSAGE_DONE) {
         report_progress();

@@ -11,7 +11,7 @@ enum class PathKind { WILDCARD = -1, MISSING = 0, FILE = 1, DIRECTORY = 2 };
 
 struct DirEntry {
     std::string name;        // long name, no directory part
-    std::string attributes;  // subset of "rhsdav", in that order
+    std::string attributes;  // subset of "rhsdavl", in that order; "l": a symbolic link or junction
     std::uint64_t size = 0;
     int year = 1980, month = 1, day = 1, hour = 0, minute = 0, second = 0;  // local, DOS resolution
 };
@@ -58,10 +58,13 @@ std::string volume_label(const std::string& path);
 std::uint64_t count_dir_slots(const std::string& pattern);  // 0 if nothing matches
 
 //--- directories
-DirListing list_dir(const std::string& path);     // ends the program on paths over 255 chars
+constexpr std::size_t LONGEST_LISTED_PATH = 255;
+DirListing list_dir(const std::string& path);     // ends the program on longer paths
 DirListing dir_entries(const std::string& path);
 PathKind path_kind(const std::string& path);
 int make_dirs(const std::string& path);           // 0 if the directory exists at the end, else -1
+// The same for the levels of `path` below `base`, a directory that exists; 0 / -1.
+int make_dirs_below(const std::string& base, const std::string& path);
 int create_dir(const std::string& path);          // 0 / -1
 int delete_file(const std::string& path);         // 0 / -1
 

@@ -61,3 +61,20 @@ int make_dirs(const std::string& path) {
         sep = path.find(path_separator, length);
     }
 }
+
+// Below a directory that exists there is no drive or server part to test, so an output
+// directory on a share works as well as one on a drive.
+int make_dirs_below(const std::string& base, const std::string& path) {
+    if (base.empty() || path.compare(0, base.size(), base) != 0)
+        return path_kind(path) == PathKind::DIRECTORY || create_dir(path) == 0 ? 0 : -1;
+    std::size_t sep = path.find(path_separator, base.size());
+    for (;;) {
+        std::size_t length = sep == std::string::npos ? path.size() : sep + 1;
+        std::string prefix = path.substr(0, length);
+        if (length > base.size() && path_kind(prefix) != PathKind::DIRECTORY && create_dir(prefix) != 0 &&
+            path_kind(prefix) != PathKind::DIRECTORY)
+            return -1;
+        if (length == path.size()) return 0;
+        sep = path.find(path_separator, length);
+    }
+}

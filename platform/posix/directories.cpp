@@ -15,18 +15,24 @@
 
 namespace {
 
-constexpr std::size_t LONGEST_LISTED_PATH = 255;
-
 struct Found {
     std::string name;       // cp1252
     std::string disk_name;  // as the directory holds it
     struct stat info;
+    bool link = false;      // a symbolic link, described by what it points to
 };
 using Findings = std::optional<std::vector<Found>>;
 
 // A dangling symbolic link still is an entry; it is described by the link itself.
 bool describe(const std::string& disk_path, struct stat& info) {
     return stat(disk_path.c_str(), &info) == 0 || lstat(disk_path.c_str(), &info) == 0;
+}
+
+// Some file systems leave the type open in the directory; then lstat tells.
+bool is_link(const dirent& entry, const std::string& disk_dir) {
+    if (entry.d_type != DT_UNKNOWN) return entry.d_type == DT_LNK;
+    struct stat info;
+    return lstat((disk_dir + entry.d_name).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 bool has_wildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
@@ -56,8 +62,10 @@ Findings scan(const std::string& dir, const std::string& pattern, bool described
     } else {
         while (const dirent* entry = readdir(stream)) {
             Found item{internal_text(entry->d_name), entry->d_name, {}};
-            if (matches_pattern(pattern, item.name) && (!described || describe(disk_dir + entry->d_name, item.info)))
+            if (matches_pattern(pattern, item.name) && (!described || describe(disk_dir + entry->d_name, item.info))) {
+                item.link = described && is_link(*entry, disk_dir);
                 found.push_back(std::move(item));
+            }
         }
         closedir(stream);
     }
@@ -90,6 +98,7 @@ std::string attribute_letters(const Found& found) {
     if ((found.info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) letters += 'r';
     if (found.name.size() > 1 && found.name[0] == '.' && found.name != "..") letters += 'h';
     letters += S_ISDIR(found.info.st_mode) ? 'd' : 'a';
+    if (found.link) letters += 'l';
     return letters;
 }
 

@@ -6,7 +6,11 @@
 
 namespace {
 
-constexpr std::size_t LONGEST_LISTED_PATH = 255;
+// Only links and junctions: other reparse points (deduplicated or cloud files) are plain entries.
+bool is_link(const WIN32_FIND_DATAA& found) {
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+}
 
 std::string attribute_letters(DWORD attributes) {
     std::string letters;
@@ -23,6 +27,7 @@ DirEntry entry_of(const WIN32_FIND_DATAA& found) {
     DirEntry entry;
     entry.name = found.cFileName;
     entry.attributes = attribute_letters(found.dwFileAttributes);
+    if (is_link(found)) entry.attributes += 'l';
     // Both halves: with the low half alone a 4 GiB file would pass for an empty one.
     entry.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     FILETIME local;

@@ -60,7 +60,7 @@ TEST_F(OptionsTest, PositionalPathsAreNeverSwitches) {
 TEST_F(OptionsTest, RepeatedAndUnknownSwitchesAreSyntaxErrors) {
     for (const std::vector<std::string>& switches :
          {std::vector<std::string>{"/i", "/I"}, {"/f", "/f"}, {"/n", "/N"}, {"/d", "/d"},
-          {"/Message-ID=a", "/message-id=b"}, {"/px"}, {"/d=1"}, {"-p"}, {"/"}, {""}, {"/mindate"}}) {
+          {"/Message-ID=a", "/message-id=b"}, {"/px"}, {"/d=1"}, {"-px"}, {"/"}, {""}, {"/mindate"}}) {
         reset_app_state();
         parse(switches);
         EXPECT_TRUE(options.syntax_error) << switches.front();

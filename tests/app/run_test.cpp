@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include "app/messages.h"
 #include "platform/file_system.h"
 #include "tests/app/app_test_support.h"
@@ -131,6 +134,31 @@ TEST_F(RunTest, NameStartingWithItsDotKeepsASubDirectory) {
     run_state.spec_path = run_state.spec_dir + ".inbox";
     EXPECT_EQ(0, run_all().exit_code);
     EXPECT_TRUE(std::filesystem::is_directory(output.path / ".inbox"));
+}
+
+// Sub-folders meet their mailbox's directory; clashes count per folder and only among mailboxes.
+TEST_F(RunTest, TreeMirrorsFoldersIntoTheOutput) {
+    for (const char* folder : {"Inbox.sbd/Work.sbd", "Lists.old.sbd"})
+        std::filesystem::create_directories(source.path / folder);
+    for (const char* mailbox : {"Inbox", "Inbox.sbd/Work", "Inbox.sbd/Work.sbd/2019", "Inbox.sbd/a.mbx",
+                                "Inbox.sbd/a.txt", "Lists.old", "Lists.old.sbd/x", "c.mbx"})
+        write_file(source.file(mailbox), GOOD_MAILBOX);
+    write_file(source.file("c.idx"), BAD_MAILBOX);
+    const std::optional<MailboxList> list =
+        list_mailbox_files(run_state.spec_dir + (path_separator == '/' ? "*" : "*.*"), true);
+    ASSERT_TRUE(list);
+    std::set<std::string> found;
+    for (const MailboxFile& file : list->files)
+        found.insert(file.folder + file.name + (file.listed_as == Listed::MAILBOX ? " > " + file.target : " skipped"));
+    std::set<std::string> expected;
+    for (std::string line : {"Inbox > Inbox", "Inbox.sbd/Work > Inbox/Work",
+                             "Inbox.sbd/Work.sbd/2019 > Inbox/Work/2019", "Inbox.sbd/a.mbx > Inbox/a.mbx",
+                             "Inbox.sbd/a.txt > Inbox/a.txt", "Lists.old > Lists.old",
+                             "Lists.old.sbd/x > Lists.old/x", "c.mbx > c", "c.idx skipped"}) {
+        std::replace(line.begin(), line.end(), '/', path_separator);
+        expected.insert(line);
+    }
+    EXPECT_EQ(expected, found);
 }
 
 using RunDeathTest = RunTest;

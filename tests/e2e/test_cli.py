@@ -36,9 +36,18 @@ def logged_body(parcelo, args, code):
 
 # ---------------------------------------------------------------- usage
 
+def without_named_fault(parcelo, text, fault):
+    """POSIX names the faulty argument on a line before the usage; Windows shows the usage alone."""
+    if parcelo.kind == "native":
+        first, _, text = text.partition("\n")
+        assert first == fault
+    return text
+
+
 @pytest.mark.parametrize("args", [[], ["only-one"]], ids=["no-arguments", "one-argument"])
 def test_missing_paths_show_the_usage(parcelo, args):
-    text = shown_text(parcelo, args, 3, caption="Info - parcelo")
+    text = without_named_fault(parcelo, shown_text(parcelo, args, 3, caption="Info - parcelo"),
+                               "Zu wenige Parameter.")
     assert text.startswith("parcelo 0.68    ")
     assert "\n\nTeilt Mailbox-Dateien im mbox-Format in einzelne E-Mail-Dateien auf.\n" in text
     assert "\n  Aufruf:      parcelo  <Dateispezifikation>  <Ausgabeverzeichnis>  [Optionen]\n" in text
@@ -48,7 +57,8 @@ def test_missing_paths_show_the_usage(parcelo, args):
 
 
 def test_unknown_switch_shows_the_usage(parcelo):
-    text = shown_text(parcelo, ["in.mbx", "out", "/x"], 3, caption="Info - parcelo")
+    text = without_named_fault(parcelo, shown_text(parcelo, ["in.mbx", "out", "/x"], 3, caption="Info - parcelo"),
+                               "Unbekannter Parameter '/x'.")
     assert text.startswith("parcelo 0.68")
 
 
@@ -292,3 +302,28 @@ def test_over_long_path_ends_through_the_crash_report(parcelo, tmp_path):
     assert body[0].endswith("ex.err'."), body
     report = parcelo.crash_path.read_bytes().replace(b"\r\n", b"\n")
     assert report.endswith(b"------------\nparcelo 0.68\nFehler beim Verarbeiten der Datei '' (0 bytes).\n"), report
+
+
+# ---------------------------------------------------------------- POSIX habits
+
+@pytest.mark.native_only
+@pytest.mark.parametrize("args,code,stdout,first_error_line,written", [
+    (["--help"], 0, "parcelo 0.68    (c) parcelo-Team\n\nTeilt", "", None),
+    (["--version"], 0, "parcelo 0.68\n(c) parcelo-Team\n", "", None),
+    (["-n", "IN", "OUT"], 0, "", "VON: ", "inbox/00000001.eml"),
+    (["--", "DASHED", "OUT", "/N"], 0, "", "VON: ", "-inbox/00000001.eml"),
+    (["IN", "-x", "OUT"], 3, "", "Unbekannter Parameter '-x'.", None),
+    (["-n", "IN", "OUT", "/N"], 3, "", "Doppelter Parameter '/N'.", None),
+], ids=["help", "version", "dash-before-paths", "double-dash", "unknown", "repeated"])
+def test_posix_command_line(parcelo, tmp_path, args, code, stdout, first_error_line, written):
+    (tmp_path / "inbox.mbx").write_bytes(mbox("Eins"))
+    (tmp_path / "-inbox.mbx").write_bytes(mbox("Eins"))
+    paths = {"IN": tmp_path / "inbox.mbx", "DASHED": "-inbox.mbx", "OUT": tmp_path / "out"}
+    result = parcelo.run([paths.get(a, a) for a in args], cwd=tmp_path)
+    assert result.returncode == code, result
+    assert result.stdout.decode().startswith(stdout) and (stdout or not result.stdout), result
+    assert native_stderr(result).startswith(first_error_line), result
+    if code == 3:
+        assert native_stderr(result).rstrip("\n").endswith(LAST_USAGE_LINE)
+    if written:
+        assert (tmp_path / "out" / written).is_file()
