@@ -98,6 +98,8 @@ void list_folder(Walk& walk, const std::string& dir, const std::string& folder, 
 
     for (const std::string& sub : sub_folders) {
         const std::string sub_dir = dir + sub + path_separator;
+        // An output directory inside the tree holds our own files of an earlier run.
+        if ((windows_patterns() ? lower_case(sub_dir) : sub_dir) == run_state.output_dir) continue;
         if (sub_dir.size() + walk.pattern.size() + 1 > LONGEST_LISTED_PATH) {
             walk.matched = true;
             walk.list.files.push_back({sub, "d", 0, folder, "", Listed::FOLDER_TOO_DEEP});

@@ -7,6 +7,7 @@
 
 #include "app/messages.h"
 #include "platform/file_system.h"
+#include "platform/text.h"
 #include "tests/app/app_test_support.h"
 
 namespace {
@@ -138,11 +139,14 @@ TEST_F(RunTest, NameStartingWithItsDotKeepsASubDirectory) {
 
 // Sub-folders meet their mailbox's directory; clashes count per folder and only among mailboxes.
 TEST_F(RunTest, TreeMirrorsFoldersIntoTheOutput) {
-    for (const char* folder : {"Inbox.sbd/Work.sbd", "Lists.old.sbd"})
+    for (const char* folder : {"Inbox.sbd/Work.sbd", "Lists.old.sbd", "out"})
         std::filesystem::create_directories(source.path / folder);
     for (const char* mailbox : {"Inbox", "Inbox.sbd/Work", "Inbox.sbd/Work.sbd/2019", "Inbox.sbd/a.mbx",
-                                "Inbox.sbd/a.txt", "Lists.old", "Lists.old.sbd/x", "c.mbx"})
+                                "Inbox.sbd/a.txt", "Lists.old", "Lists.old.sbd/x", "c.mbx", "out/x"})
         write_file(source.file(mailbox), GOOD_MAILBOX);
+    // The output of an earlier run inside the tree is not read again.
+    run_state.output_dir = source.file("out") + path_separator;
+    if (path_separator == '\\') run_state.output_dir = lower_case(run_state.output_dir);
     write_file(source.file("c.idx"), BAD_MAILBOX);
     const std::optional<MailboxList> list =
         list_mailbox_files(run_state.spec_dir + (path_separator == '/' ? "*" : "*.*"), true);
@@ -159,6 +163,20 @@ TEST_F(RunTest, TreeMirrorsFoldersIntoTheOutput) {
         expected.insert(line);
     }
     EXPECT_EQ(expected, found);
+}
+
+// A folder whose listing would pass the path limit is an error of its own, not a crash.
+TEST_F(RunTest, TreeTooDeepToListIsAnError) {
+    if (path_separator == '\\') GTEST_SKIP() << "Windows cannot make such paths to begin with";
+    std::filesystem::path deep = source.path;
+    while (deep.string().size() < LONGEST_LISTED_PATH) deep /= std::string(40, 'f');
+    std::filesystem::create_directories(deep);
+    write_file((deep / "inbox").string(), GOOD_MAILBOX);
+    options.whole_tree = options.no_ask = true;
+    run_state.spec_path = run_state.spec_dir + "*";
+    const RunOutcome outcome = run_all();
+    EXPECT_EQ("1 Fehler.", outcome.summary);
+    EXPECT_EQ(2, outcome.exit_code);
 }
 
 using RunDeathTest = RunTest;
