@@ -73,24 +73,34 @@ for mode in n subject; do
     awk '/file:function/ { on = 1; skip = 1; next } on && skip { skip = 0; next } on && NF' \
         "$REP/callgrind-$mode.txt" | sed -n 1,20p
 done
-# Peak RSS on one line of LONG_LINE_MB MiB (default 300, 0 skips): the reader must hold
-# the line whole, and should need little more than that.
-LONG_MB=${LONG_LINE_MB:-300}
+# Peak RSS where lines are long or few (LONG_MB MiB each, default 1024, 0 skips): one body
+# line of that size, and a file of that size whose lines end in CR only. Body lines longer
+# than the reader's buffer go out in pieces, so both stay flat, far below the size.
+LONG_MB=${LONG_MB:-1024}
 if ((LONG_MB > 0)); then
     LONG="$WORK/cache/long-line-${LONG_MB}M.mbox"
+    CR_ONLY="$WORK/cache/cr-only-${LONG_MB}M.mbox"
+    header() {
+        printf 'From a@example.org Mon Jan  1 00:00:00 2024%sDate: Mon, 1 Jan 2024 10:00:00 +0000%s' "$1" "$1"
+        printf 'From: a@example.org%sSubject: long%s%s' "$1" "$1" "$1"
+    }
     if [[ ! -s $LONG ]]; then
-        {
-            printf 'From a@example.org Mon Jan  1 00:00:00 2024\nDate: Mon, 1 Jan 2024 10:00:00 +0000\n'
-            printf 'From: a@example.org\nSubject: one long line\n\n'
-            head -c "$((LONG_MB * 1048576))" /dev/zero | tr '\0' x
-            printf '\nend\n'
-        } >"$LONG"
+        { header $'\n'; head -c "$((LONG_MB * 1048576))" /dev/zero | tr '\0' x; printf '\nend\n'; } >"$LONG"
     fi
-    next_out
-    /usr/bin/time -f '%M' -o "$REP/time-long-line.txt" "$BIN" "$LONG" "$dir" /n /p >/dev/null 2>&1
-    rss=$(tail -n 1 "$REP/time-long-line.txt")
-    echo "== one line of $LONG_MB MiB: $rss KiB peak RSS = $(awk -v r="$rss" -v m="$LONG_MB" \
-        'BEGIN { printf "%.2f× the line, or the line + %.1f MiB", r / 1024 / m, r / 1024 - m }')"
+    if [[ ! -s $CR_ONLY ]]; then
+        # (yes through a process substitution: its broken pipe must not end the script)
+        { header $'\r'; head -c "$((LONG_MB * 1048576))" < <(yes 'a body line of a mailbox written with CR line ends only') |
+            tr '\n' '\r'; } >"$CR_ONLY"
+    fi
+    for case in long-line cr-only; do
+        box=$LONG
+        [[ $case == cr-only ]] && box=$CR_ONLY
+        next_out
+        /usr/bin/time -f '%M %e' -o "$REP/time-$case.txt" "$BIN" "$box" "$dir" /n /p >/dev/null 2>&1
+        read -r rss wall <"$REP/time-$case.txt"
+        echo "== $case, $LONG_MB MiB: $rss KiB peak RSS ($(awk -v r="$rss" 'BEGIN { printf "%.1f", r / 1024 }') MiB), ${wall} s"
+        rm -rf "$dir"
+    done
 fi
 echo "(reports in $REP)"
 rm -rf "$OUT"

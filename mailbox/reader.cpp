@@ -59,8 +59,9 @@ MailboxReader reader;
 
 // After every read, since bytes may have moved: the searches start again.
 void forget_scans() {
-    reader.scan = {reader.buffer.data() + reader.end, reader.at_end && !reader.read_error, {}, {}};
-    reader.ctrl_z = {};
+    const char* end = reader.buffer.data() + reader.end;
+    reader.scan = {end, reader.at_end && !reader.read_error, {end, end}, {end, end}};
+    reader.ctrl_z = {end, end};
 }
 
 char* at(std::size_t k) { return reader.buffer.data() + k; }

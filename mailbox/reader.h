@@ -31,8 +31,8 @@ std::uint64_t last_line_length();            // raw bytes of the last line, its 
 // at CR LF, or at a CR not followed by LF. Where the next LF and CR lie is kept between
 // calls, so that each byte is looked at about once however lines are cut.
 struct ByteScan {
-    const char* from = nullptr;  // nothing searched yet
-    const char* hit = nullptr;   // the first such byte at or after `from`, or the end
+    const char* from = nullptr;  // set to the end of the bytes read before a first search
+    const char* hit = nullptr;   // the first such byte at or after `from`, or that end
 };
 struct LineScan {
     const char* end = nullptr;   // of the bytes read
@@ -46,7 +46,7 @@ struct LineCut {
 };
 
 inline const char* find_ahead(ByteScan& scan, char byte, const char* from, const char* end) {
-    if (scan.from == nullptr || scan.from > from || scan.hit < from) {
+    if (scan.hit < from || scan.from > from) {
         const void* hit = std::memchr(from, byte, static_cast<std::size_t>(end - from));
         scan = {from, hit ? static_cast<const char*>(hit) : end};
     }

@@ -85,10 +85,11 @@ bool skip_plain_lines() {
     BodyAhead ahead = body_ahead();
     if (!ahead.scan) return false;
     LineScan scan = *ahead.scan;  // kept in registers through the loop
+    const MailboxLayout layout = splitter.layout;
     const char* at = ahead.begin;
     for (;;) {
         LineCut cut = cut_line(scan, at, ahead.limit);
-        if (cut.raw == 0 || may_start_message({at, cut.length}, splitter.layout)) break;
+        if (cut.raw == 0 || may_start_message({at, cut.length}, layout)) break;
         at += cut.raw;
     }
     *ahead.scan = scan;

@@ -136,6 +136,7 @@ bool write_plain_lines(std::FILE* out, std::uint64_t& expected) {
     BodyAhead ahead = body_ahead();
     if (!ahead.scan) return false;
     LineScan scan = *ahead.scan;  // kept in registers through the loop
+    const MailboxLayout layout = splitter.layout;
     const char* const clean = ahead.begin + ctrl_z_ahead();
     const char* at = ahead.begin;
     const char* run = at;  // [run, at): CR LF lines not yet copied
@@ -147,7 +148,7 @@ bool write_plain_lines(std::FILE* out, std::uint64_t& expected) {
         LineCut cut = cut_line(scan, at, ahead.limit);
         // The unterminated last line, and a line with Ctrl-Z, take the line path too.
         if (cut.raw == cut.length || at + cut.raw > clean) break;
-        if (may_start_message({at, cut.length}, splitter.layout) || (cut.length == 1 && at[0] == '.')) break;
+        if (may_start_message({at, cut.length}, layout) || (cut.length == 1 && at[0] == '.')) break;
         if (at == ahead.begin) {
             output.used = to - base;
             expected += release_held(out);
