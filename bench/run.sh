@@ -11,7 +11,10 @@
 # BENCH_TMPFS=1 (write the output trees to a tmpfs, so that the disk adds no
 # noise; each tree is deleted right after its run), BENCH_IPB_SIZE (mailbox
 # for the instructions-per-byte column, counted once per tool by callgrind
-# with TZ unset; default 16M, 0 leaves the column out).
+# with TZ unset; default 16M, 0 leaves the column out). The rows native-crlf
+# (the same mailbox with every LF written as CR LF, as on Windows) and
+# native-filtered (/MinDate=2099-1-1: every message read and skipped) are
+# parcelo native with /n.
 #
 # On a disk, file creation may be slow for minutes after many files were
 # deleted, so there the output trees of all repetitions stay until every
@@ -30,7 +33,7 @@ NATIVE=${PARCELO_NATIVE:-$ROOT/build/release/parcelo}
 WINEXE=${PARCELO_EXE:-$ROOT/build/windows-release/parcelo.exe}
 TMPFS=${BENCH_TMPFS:-0}
 IPB_SIZE=${BENCH_IPB_SIZE:-16M}
-ALL_TOOLS="read floor git formail python native-n native-subject wine-n wine-subject"
+ALL_TOOLS="read floor git formail python native-n native-subject native-crlf native-filtered wine-n wine-subject"
 TOOLS=${BENCH_TOOLS:-$ALL_TOOLS}
 PY=/usr/bin/python3
 WINE=/usr/lib/wine/wine64
@@ -56,6 +59,12 @@ fi
 if ! grep -q '^lines=' "$BOX.meta"; then
     echo "lines=$(wc -l <"$BOX")" >>"$BOX.meta"
 fi
+# The same mailbox as Windows writes it; made only when a row needs it.
+crlf_copy() {  # mailbox -> its CR LF copy
+    local copy="${1%.mbox}-crlf.mbox"
+    [[ -s "$copy" && "$copy" -nt "$1" ]] || sed 's/$/\r/' "$1" >"$copy"
+    printf '%s' "$copy"
+}
 meta() { sed -n "s/^$1=//p" "$BOX.meta"; }
 BYTES=$(meta bytes)
 LINES=$(meta lines)
@@ -121,6 +130,8 @@ run_one() {  # tool out timefile
     python) "${T[@]}" "$PY" "$HERE/python_split.py" "$BOX" "$out" ;;
     native-n) "${T[@]}" "$NATIVE" "$BOX" "$out" /n /p ;;
     native-subject) "${T[@]}" "$NATIVE" "$BOX" "$out" /p ;;
+    native-crlf) "${T[@]}" "$NATIVE" "$CRLF_BOX" "$out" /n /p ;;
+    native-filtered) "${T[@]}" "$NATIVE" "$BOX" "$out" /MinDate=2099-1-1 /n /p ;;
     wine-n) "${T[@]}" "$WINE" "$WINEXE" "$(winpath "$BOX")" "$(winpath "$out")" /n /p ;;
     wine-subject) "${T[@]}" "$WINE" "$WINEXE" "$(winpath "$BOX")" "$(winpath "$out")" /p ;;
     *) echo "unknown tool $tool" >&2; return 2 ;;
@@ -128,6 +139,8 @@ run_one() {  # tool out timefile
 }
 
 read -r -a tools <<<"$TOOLS"
+CRLF_BOX=
+[[ " $TOOLS " == *" native-crlf "* ]] && CRLF_BOX=$(crlf_copy "$BOX") && cat "$CRLF_BOX" >/dev/null
 cat "$BOX" >/dev/null   # every tool reads from the page cache
 echo "mailbox $BOX: $BYTES bytes, $LINES lines, $EXPECTED messages expected" >&2
 for ((rep = 1; rep <= REPS; rep++)); do
@@ -183,9 +196,13 @@ if [[ $IPB_SIZE != 0 ]]; then
         git) "${T[@]}" git mailsplit -o"$out" "$BOX" ;;
         native-n) "${T[@]}" "$NATIVE" "$BOX" "$out" /n /p ;;
         native-subject) "${T[@]}" "$NATIVE" "$BOX" "$out" /p ;;
+        native-crlf) "${T[@]}" "$NATIVE" "$(crlf_copy "$BOX")" "$out" /n /p ;;
+        native-filtered) "${T[@]}" "$NATIVE" "$BOX" "$out" /MinDate=2099-1-1 /n /p ;;
         esac >/dev/null 2>"$RUN/ipb.$tool.log" || true
         total=$(sed -n 's/^summary: //p' "$RUN/ipb.$tool.out" 2>/dev/null)
-        [[ -n $total ]] && printf '%s\t%s\t%s\n' "$tool" "$total" "$(stat -c %s "$BOX")" >>"$IPB"
+        bytes=$(stat -c %s "$BOX")
+        [[ $tool == native-crlf ]] && bytes=$(stat -c %s "$(crlf_copy "$BOX")")
+        [[ -n $total ]] && printf '%s\t%s\t%s\n' "$tool" "$total" "$bytes" >>"$IPB"
         echo "instructions $tool: ${total:-?}" >&2
         rm -rf "$out" "$RUN/ipb.$tool.out"
     done
@@ -214,6 +231,8 @@ names = {
     "python": "Python `mailbox.mbox`",
     "native-n": "parcelo native /n",
     "native-subject": "parcelo native, subject names",
+    "native-crlf": "parcelo native /n, CR LF copy",
+    "native-filtered": "parcelo native /n, every message skipped",
     "wine-n": "parcelo.exe Wine /n",
     "wine-subject": "parcelo.exe Wine, subject names",
 }
@@ -254,8 +273,9 @@ for tool in by:
         chart.write('"%s"\t%.1f\n' % (names.get(tool, tool).replace("`", ""), mib / wall))
     if tool.startswith(("native", "wine")) and wall:
         notes.append("%s: %.2f M lines/s" % (tool, lines / wall / 1e6))
-    if tool.startswith(("native", "wine", "floor")) and msgs is not None and msgs != expected:
-        notes.append("**%s wrote %d files, expected %d**" % (tool, msgs, expected))
+    want = 0 if tool == "native-filtered" else expected
+    if tool.startswith(("native", "wine", "floor")) and msgs is not None and msgs != want:
+        notes.append("**%s wrote %d files, expected %d**" % (tool, msgs, want))
 if "native-n" in by and "wine-n" in by:
     notes.append("Wine /n speed = %.2f of native /n" % ratio("native-n", "wine-n"))
 if notes:

@@ -1,5 +1,6 @@
 #include "mailbox/writer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -137,23 +138,26 @@ bool write_plain_lines(std::FILE* out, std::uint64_t& expected) {
     if (!ahead.scan) return false;
     LineScan scan = *ahead.scan;  // kept in registers through the loop
     const MailboxLayout layout = splitter.layout;
-    const char* const clean = ahead.begin + ctrl_z_ahead();
+    // A line with Ctrl-Z does not end before this limit: the line path takes it, as it
+    // takes the unterminated last line and the lines it decides on.
+    const char* const limit = std::min(ahead.limit, ahead.begin + ctrl_z_ahead());
+    auto plain = [layout](const LineCut& cut, const char* line) {
+        return cut.raw != cut.length && !may_start_message({line, cut.length}, layout) &&
+               !(cut.length == 1 && line[0] == '.');
+    };
     const char* at = ahead.begin;
-    const char* run = at;  // [run, at): CR LF lines not yet copied
+    LineCut cut = cut_line(scan, at, limit);
+    if (!plain(cut, at)) {
+        *ahead.scan = scan;
+        return false;
+    }
+    expected += release_held(out);
+    const char* run = at;   // [run, at): CR LF lines not yet copied
+    std::size_t ends = 0;   // line ends that became CR LF here
     std::size_t last = 0;
-    std::uint64_t on_disk = 0;
     char* const base = output.bytes.get();
     char* to = base + output.used;
-    for (;;) {
-        LineCut cut = cut_line(scan, at, ahead.limit);
-        // The unterminated last line, and a line with Ctrl-Z, take the line path too.
-        if (cut.raw == cut.length || at + cut.raw > clean) break;
-        if (may_start_message({at, cut.length}, layout) || (cut.length == 1 && at[0] == '.')) break;
-        if (at == ahead.begin) {
-            output.used = to - base;
-            expected += release_held(out);
-            to = base + output.used;
-        }
+    do {
         if (cut.raw - cut.length != 2) {
             if (at > run || static_cast<std::size_t>(base + OUTPUT_SIZE - to) < cut.length + 2) {
                 output.used = to - base;
@@ -168,17 +172,17 @@ bool write_plain_lines(std::FILE* out, std::uint64_t& expected) {
                 to += cut.length + 2;
             }
             run = at + cut.raw;
+            ++ends;
         }
-        on_disk += cut.length + 2;
         last = cut.length;
         at += cut.raw;
-    }
+        cut = cut_line(scan, at, limit);
+    } while (plain(cut, at));
     output.used = to - base;
     *ahead.scan = scan;
-    if (at == ahead.begin) return false;
     put(out, run, at - run);
     // The last line stays held, as write_line would leave it.
-    expected += on_disk - (last + 2);
+    expected += (at - ahead.begin) + ends - (last + 2);
     held = {true, false, true, last + 1, {}, 0};
     consume_ahead(at - ahead.begin);
     return true;
