@@ -326,7 +326,7 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     // Stamped through the open file, before closing it: one open per message file.
     bool time_failed = missing == 0 && !failed && set_modified_time(out, info.date) == -1;
     if (std::fclose(out) != 0) failed = true;
-    // An error the position cannot show must not pass as success.
+    // An error the byte count cannot show must not pass as success.
     if (failed && missing == 0) missing = 1;
 
     if (missing == 0) {
