@@ -185,7 +185,8 @@ bool skip_plain_lines() {
     BodyAhead ahead = body_ahead();
     if (!ahead.scan) return false;
 #if defined(__x86_64__) || defined(__i386__)
-    const char* at = wide_search() ? after_plain_lines_wide(ahead, splitter.layout) : after_plain_lines(ahead, splitter.layout);
+    const char* at = wide_search() ? after_plain_lines_wide(ahead, splitter.layout)
+                                   : after_plain_lines(ahead, splitter.layout);
 #else
     const char* at = after_plain_lines(ahead, splitter.layout);
 #endif
