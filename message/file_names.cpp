@@ -1,12 +1,13 @@
 #include "message/file_names.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "app/settings.h"
 #include "message/encoded_words.h"
@@ -15,20 +16,74 @@
 
 namespace {
 
-constexpr std::size_t bucket_count = 16384;
-constexpr std::size_t hashed_bytes = 20;
+// The lower-cased names of one mailbox. A mailbox of a million messages keeps a million
+// of them, so each costs its bytes in a shared block and one slot of an open table, not a
+// node and a string of its own.
+struct Slot {
+    const char* entry = nullptr;  // its length (4 bytes), then the name; nullptr: free
+    std::uint32_t hash = 0;
+    std::uint32_t uses = 0;
+};
 
-// A fixed table of buckets picked by the first 20 bytes. Every counter name of
-// a stem of 20 bytes or more ("[no subject]_002100000[7]") lands in its stem's
-// bucket, so a bucket is itself keyed by the whole name: a list there would make
-// n equal stems cost n*n/2 comparisons.
-std::array<std::unordered_map<std::string, int>, bucket_count> registry;
+struct Registry {
+    std::vector<Slot> slots;  // a power of two in size, at most three quarters used
+    std::size_t used = 0;
+    std::vector<std::unique_ptr<char[]>> blocks;
+    char* next = nullptr;
+    std::size_t left = 0;
+};
+Registry registry;
 
-std::size_t bucket_of(std::string_view key) {
-    if (key.empty()) return 0;
-    unsigned h = static_cast<unsigned char>(key[0]);
-    for (std::size_t k = 1; k < key.size() && k < hashed_bytes; ++k) h = (2 * h) ^ static_cast<unsigned char>(key[k]);
-    return h & (bucket_count - 1);
+constexpr std::size_t BLOCK_SIZE = 256 * 1024;
+constexpr std::size_t FIRST_SLOTS = 1024;
+
+// Names that differ only in a counter ("..._002100000[7]") must spread over the table too.
+std::uint32_t hash_of(std::string_view key) {
+    std::uint32_t h = 2166136261u;
+    for (unsigned char c : key) h = (h ^ c) * 16777619u;
+    h ^= h >> 16;
+    h *= 0x7feb352du;
+    h ^= h >> 15;
+    return h;
+}
+
+std::string_view name_in(const char* entry) {
+    std::uint32_t length;
+    std::memcpy(&length, entry, sizeof length);
+    return {entry + sizeof length, length};
+}
+
+const char* keep(std::string_view key) {
+    const std::uint32_t length = static_cast<std::uint32_t>(key.size());
+    const std::size_t size = sizeof length + key.size();
+    if (size > registry.left) {
+        const std::size_t block = std::max(size, BLOCK_SIZE);
+        registry.blocks.push_back(std::make_unique_for_overwrite<char[]>(block));
+        registry.next = registry.blocks.back().get();
+        registry.left = block;
+    }
+    char* entry = registry.next;
+    std::memcpy(entry, &length, sizeof length);
+    std::memcpy(entry + sizeof length, key.data(), key.size());
+    registry.next += size;
+    registry.left -= size;
+    return entry;
+}
+
+// The slot holding `key`, or the free one where it belongs.
+Slot& slot_for(std::string_view key, std::uint32_t hash) {
+    const std::size_t mask = registry.slots.size() - 1;
+    for (std::size_t k = hash & mask;; k = (k + 1) & mask) {
+        Slot& slot = registry.slots[k];
+        if (!slot.entry || (slot.hash == hash && name_in(slot.entry) == key)) return slot;
+    }
+}
+
+void grow_table() {
+    std::vector<Slot> old = std::move(registry.slots);
+    registry.slots.assign(old.empty() ? FIRST_SLOTS : 2 * old.size(), Slot{});
+    for (const Slot& slot : old)
+        if (slot.entry) slot_for(name_in(slot.entry), slot.hash) = slot;
 }
 
 // What a Windows file name cannot hold, and what it becomes.
@@ -87,12 +142,17 @@ void cut_to_budget(std::string& name) {
 int register_name(const std::string& name, bool already_lower) {
     std::string lowered;
     const std::string& key = already_lower ? name : (lowered = lower_case(name));
-    return ++registry[bucket_of(key)][key];
+    if (4 * (registry.used + 1) > 3 * registry.slots.size()) grow_table();
+    const std::uint32_t hash = hash_of(key);
+    Slot& slot = slot_for(key, hash);
+    if (!slot.entry) {
+        slot = {keep(key), hash, 0};
+        ++registry.used;
+    }
+    return static_cast<int>(++slot.uses);
 }
 
-void clear_registry() {
-    for (auto& bucket : registry) bucket.clear();
-}
+void clear_registry() { registry = Registry{}; }
 
 std::string remove_prefixes(std::string_view text) {
     std::string_view s = trim_leading_blanks(text);
