@@ -1,6 +1,7 @@
 // The mailbox files of a run: those of one directory, or with /s of a whole folder tree.
 #include "app/run.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "mailbox/reader.h"
@@ -13,8 +14,6 @@ namespace {
 // Windows treats "*.*" and a name without a dot as the same pattern family; on POSIX
 // a dot is an ordinary character, so the pattern is left as the user gave it.
 bool windows_patterns() { return path_separator == '\\'; }
-
-bool has_wildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
 
 // The name up to its last "."; a name without a dot stays whole, and so does one
 // that starts with its only dot (".inbox"), which would otherwise name no sub-directory.
@@ -48,7 +47,7 @@ bool starts_like_mailbox(const std::string& path) {
 bool is_directory(const DirEntry& entry) { return entry.attributes.find('d') != std::string::npos; }
 
 struct Walk {
-    std::string pattern;  // the name part of the specification, used in every folder
+    std::string pattern;  // the name part of the given path, used in every folder
     bool whole_tree = false;
     bool matched = false;
     MailboxList list;
@@ -59,8 +58,7 @@ void list_folder(Walk& walk, const std::string& dir, const std::string& folder, 
     std::string pattern = dir + walk.pattern;
     if (windows_patterns() && name_part(pattern).find('.') == std::string::npos) pattern += ".";
     // A plain name that is a directory down here would list that directory's contents.
-    const bool names_directory =
-        walk.whole_tree && !has_wildcard(walk.pattern) && path_kind(dir + walk.pattern) == PathKind::DIRECTORY;
+    const bool names_directory = walk.whole_tree && path_kind(dir + walk.pattern) == PathKind::DIRECTORY;
     const DirListing files = names_directory ? std::nullopt : list_dir(pattern);
     const DirListing entries = walk.whole_tree ? list_dir(dir) : std::nullopt;
 
@@ -83,16 +81,18 @@ void list_folder(Walk& walk, const std::string& dir, const std::string& folder, 
     clear_registry();
     if (folder.empty()) walk.list.base_name_clash = clash;
 
-    std::vector<std::string> sub_folders;
+    std::vector<std::string> sub_folders, lowered_sub_folders;
     for (const DirEntry& entry : entries.value_or(std::vector<DirEntry>{}))
         if (is_directory(entry) && entry.attributes.find('l') == std::string::npos && entry.name != "." &&
-            entry.name != "..")
+            entry.name != "..") {
             sub_folders.push_back(entry.name);
+            lowered_sub_folders.push_back(lower_case(entry.name));
+        }
     for (std::size_t k = first; k < walk.list.files.size(); ++k) {
         MailboxFile& file = walk.list.files[k];
-        bool has_sub_folders = false;
-        for (const std::string& sub : sub_folders)
-            has_sub_folders |= lower_case(sub) == lower_case(file.name + std::string(SUB_FOLDERS));
+        const std::string own_sub_folders = lower_case(file.name + std::string(SUB_FOLDERS));
+        const bool has_sub_folders = std::find(lowered_sub_folders.begin(), lowered_sub_folders.end(),
+                                               own_sub_folders) != lowered_sub_folders.end();
         file.target = mirror + (clash || has_sub_folders ? file.name : base_name(file.name));
     }
 

@@ -26,13 +26,13 @@ struct MailboxFile {
     std::string name;
     std::string attributes;
     std::uint64_t size = 0;
-    std::string folder;  // below the specification's directory: empty or ending in the separator
+    std::string folder;  // below the given path's directory: empty or ending in the separator
     std::string target;  // its sub-directory below the output directory, without a trailing separator
     Listed listed_as = Listed::MAILBOX;
 };
 struct MailboxList {
     std::vector<MailboxFile> files;
-    bool base_name_clash = false;  // in the specification's own directory
+    bool base_name_clash = false;  // in the given path's own directory
 };
 // Nothing when no entry matched anywhere. `whole_tree` (/s) also takes the sub-directories,
 // depth first, and tells mailboxes from other files by their first line.

@@ -37,7 +37,7 @@ def messages_by_folder(out):
 
 
 def program_path(parcelo, root, rel):
-    """A path as the program logs it; Windows lower-cases the specification's directory."""
+    """A path as the program logs it; Windows lower-cases the directory of the given path."""
     if parcelo.kind == "native":
         return str(root / rel)
     return parcelo.path(root).lower() + "\\" + rel.replace("/", "\\")
