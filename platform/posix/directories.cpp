@@ -9,7 +9,7 @@
 
 #include "platform/crash.h"
 #include "platform/file_system.h"
-#include "platform/posix/characters.h"
+#include "platform/foreign.h"
 #include "platform/posix/names.h"
 #include "platform/text.h"
 

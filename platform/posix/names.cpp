@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/posix/characters.h"
+#include "platform/foreign.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
 

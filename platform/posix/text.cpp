@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/posix/characters.h"
+#include "platform/foreign.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
 
@@ -28,38 +28,6 @@ int byte_of(char32_t code) {
     for (std::size_t i = 0; i < HIGH_CONTROLS.size(); ++i)
         if (HIGH_CONTROLS[i] == code) return static_cast<int>(0x80 + i);
     return -1;
-}
-
-// What cp1252 cannot hold, a character or a byte of a name that is not UTF-8, travels inside
-// as FOREIGN and six hex digits, each the byte 0x10 + digit: the Unicode value, or RAW + the
-// byte. Seven control bytes: no name built from a subject holds them, the case tables leave
-// them alone and no path rule looks at them, so they pass the core untouched.
-constexpr char FOREIGN = '\x0E';
-constexpr std::size_t FOREIGN_SIZE = 7;
-constexpr char32_t RAW = 0x110000;
-
-void append_foreign(std::string& out, char32_t value) {
-    out += FOREIGN;
-    for (int shift = 20; shift >= 0; shift -= 4) out += static_cast<char>(0x10 | ((value >> shift) & 0xF));
-}
-
-// The value of the mark at `at`, if there is one; only the one form we write counts, so each
-// character has one inside form and equal names compare equal.
-std::optional<char32_t> foreign_at(std::string_view text, std::size_t at) {
-    if (text[at] != FOREIGN || text.size() - at < FOREIGN_SIZE) return std::nullopt;
-    char32_t value = 0;
-    for (std::size_t i = 1; i < FOREIGN_SIZE; ++i) {
-        const auto digit = static_cast<unsigned char>(text[at + i]);
-        if ((digit & 0xF0) != 0x10) return std::nullopt;
-        value = (value << 4) | (digit & 0xF);
-    }
-    if (value >= RAW) {
-        const char32_t byte = value - RAW;
-        if (byte > 0xFF || (byte < 0x80 && byte != static_cast<unsigned char>(FOREIGN))) return std::nullopt;
-    } else if ((value >= 0xD800 && value <= 0xDFFF) || byte_of(value) >= 0) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 // Every path of every message passes here, so one comparison a byte: it also sends the
@@ -91,20 +59,6 @@ std::string to_utf8(std::string_view cp1252, bool exact) {
     }
     return out;
 }
-
-}  // namespace
-
-std::size_t character_size(std::string_view text, std::size_t at) {
-    return text[at] == FOREIGN && foreign_at(text, at) ? FOREIGN_SIZE : 1;
-}
-
-std::size_t character_count(std::string_view text) {
-    std::size_t count = 0;
-    for (std::size_t at = 0; at < text.size(); at += character_size(text, at)) ++count;
-    return count;
-}
-
-namespace {
 
 struct CaseTables {
     std::array<unsigned char, 256> lower{}, upper{};
@@ -169,6 +123,8 @@ std::string internal_text(std::string_view external) {
     }
     return out;
 }
+
+bool ansi_holds(char32_t code) { return byte_of(code) >= 0; }
 
 std::string ansi_character(char32_t code) {
     const int cp1252 = byte_of(code);

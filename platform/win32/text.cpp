@@ -2,6 +2,9 @@
 // files saved as UTF-8 do.
 #include <windows.h>
 
+#include <optional>
+
+#include "platform/foreign.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
 
@@ -25,8 +28,11 @@ std::string external_text(std::string_view cp1252) { return std::string(cp1252);
 std::string internal_text(std::string_view external) { return std::string(external); }
 std::string shown_text(std::string_view cp1252) { return std::string(cp1252); }
 
-// Without WC_NO_BEST_FIT_CHARS Windows would pass an "a" for an "ą".
-std::string ansi_character(char32_t code) {
+namespace {
+
+// The code page's bytes for one character, or nothing when it lacks it. Without
+// WC_NO_BEST_FIT_CHARS Windows would pass an "a" for an "ą".
+std::optional<std::string> ansi_bytes(char32_t code) {
     wchar_t units[2];
     int count = 1;
     if (code < 0x10000) {
@@ -39,6 +45,12 @@ std::string ansi_character(char32_t code) {
     char bytes[8];
     BOOL defaulted = FALSE;
     int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units, count, bytes, sizeof bytes, nullptr, &defaulted);
-    if (length <= 0 || defaulted) return "?";
+    if (length <= 0 || defaulted) return std::nullopt;
     return std::string(bytes, static_cast<std::size_t>(length));
 }
+
+}  // namespace
+
+bool ansi_holds(char32_t code) { return ansi_bytes(code).has_value(); }
+
+std::string ansi_character(char32_t code) { return ansi_bytes(code).value_or("?"); }
