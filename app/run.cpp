@@ -1,6 +1,7 @@
 // The run: settings, the matching mailbox files, one split per file, the summary.
 #include "app/run.h"
 
+#include "app/engine_host.h"
 #include "app/log.h"
 #include "app/messages.h"
 #include "app/options.h"
@@ -52,6 +53,7 @@ RunOutcome run_all() {
     }
     set_bytes_per_percent(static_cast<double>(run_state.total_bytes) / 100.0);
 
+    set_up_engine();
     reset_held_line();
     const std::string& output_dir = run_state.output_dir;
     const std::string output_base = output_dir.substr(0, output_dir.size() - 1);

@@ -5,11 +5,10 @@
 #include <cstring>
 #include <limits>
 
-#include "app/run.h"
+#include "mailbox/engine.h"
 #include "message/header_fields.h"
 #include "platform/crash.h"
 #include "platform/file_system.h"
-#include "ui/progress.h"
 
 namespace {
 
@@ -291,7 +290,7 @@ bool long_line_piece(MailboxLayout layout, LinePiece& piece) {
 
 void pump_window() {
     reader.unpumped = 0;
-    pump_one_message();
+    engine_host.pump();
 }
 
 void fail_reads_after(std::uint64_t bytes) { reader.fail_after = bytes; }
@@ -337,7 +336,7 @@ HeaderBlock read_header(MailboxLayout layout) {
 
     while (read_line(line)) {
         pump_window();
-        if (!run_state.running) {
+        if (!engine_host.running()) {
             block.text.clear();
             return block;
         }

@@ -5,10 +5,9 @@
 #include <immintrin.h>
 #endif
 
-#include "app/run.h"
+#include "mailbox/engine.h"
 #include "mailbox/writer.h"
 #include "platform/file_system.h"
-#include "ui/progress.h"
 
 SplitterState splitter;
 
@@ -19,10 +18,7 @@ SplitResult end_of_mailbox() {
     return mailbox_read_error() ? SplitResult::OPEN_FAILED : SplitResult::END_OF_FILE;
 }
 
-void report_progress() {
-    show_progress(splitter.message_start - run_state.last_reported);
-    run_state.last_reported = splitter.message_start;
-}
+void report_progress() { engine_host.progress(splitter.message_start); }
 
 SplitResult closed(SplitResult result) {
     close_mailbox();
@@ -33,7 +29,7 @@ SplitResult closed(SplitResult result) {
 
 SplitResult split_mailbox(const std::string& mailbox_path, const std::string& base_path,
                           SeparatorPolicy mbox_policy) {
-    show_names(mailbox_path, splitter.target_dir);
+    engine_host.show_names(mailbox_path, splitter.target_dir);
     if (!open_mailbox(mailbox_path)) return SplitResult::OPEN_FAILED;
 
     std::string_view first;
@@ -45,7 +41,7 @@ SplitResult split_mailbox(const std::string& mailbox_path, const std::string& ba
     splitter.message_start = 0;
 
     splitter.current_header = read_header(splitter.layout);
-    if (!run_state.running) return closed(SplitResult::CANCELLED);
+    if (!engine_host.running()) return closed(SplitResult::CANCELLED);
     if (mailbox_read_error()) return closed(SplitResult::OPEN_FAILED);
     // The first separator line is never written, whatever the policy.
     if (splitter.policy == SeparatorPolicy::STRICT && !header_is_valid(splitter.current_header))
@@ -63,7 +59,7 @@ SplitResult split_mailbox(const std::string& mailbox_path, const std::string& ba
     while (result == SplitResult::DIRECTORY_FULL) {
         ++splitter.overflow_counter;
         splitter.target_dir = base_path + "_" + std::to_string(splitter.overflow_counter) + path_separator;
-        show_names("", splitter.target_dir);
+        engine_host.show_names("", splitter.target_dir);
         result = process_messages(splitter.target_dir);
     }
     return closed(result);
@@ -72,7 +68,7 @@ SplitResult split_mailbox(const std::string& mailbox_path, const std::string& ba
 SplitResult process_messages(const std::string& directory) {
     // Made only now, so a mailbox without a selected message leaves no directory; with
     // its parents, which a folder tree's mailboxes need.
-    if (make_dirs_below(run_state.output_dir, directory) != 0) return SplitResult::DIRECTORY_ERROR;
+    if (make_dirs_below(engine_settings.output_dir, directory) != 0) return SplitResult::DIRECTORY_ERROR;
     SplitResult result = write_message(*splitter.current_info, directory);
     while (result == SplitResult::MESSAGE_DONE) {
         report_progress();
@@ -203,13 +199,13 @@ SplitResult skip_message() {
     for (;;) {
         if (long_line_piece(splitter.layout, piece) || skip_plain_lines()) {
             pump_window();
-            if (!run_state.running) return SplitResult::CANCELLED;
+            if (!engine_host.running()) return SplitResult::CANCELLED;
             continue;
         }
         if (read_ahead()) continue;
         if (!read_line(line)) break;
         BoundaryDecision decision = check_separator(line);
-        if (!run_state.running) return SplitResult::CANCELLED;
+        if (!engine_host.running()) return SplitResult::CANCELLED;
         if (decision == BoundaryDecision::BOUNDARY)
             return mailbox_read_error() ? SplitResult::OPEN_FAILED : SplitResult::MESSAGE_DONE;
     }

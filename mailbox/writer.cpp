@@ -4,10 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/messages.h"
-#include "app/options.h"
-#include "app/run.h"
-#include "app/settings.h"
+#include "mailbox/engine.h"
 #include "mailbox/reader.h"
 #include "mailbox/splitter.h"
 #include "platform/file_system.h"
@@ -202,10 +199,6 @@ void write_piece(std::FILE* out, const LinePiece& piece, std::uint64_t& expected
     }
 }
 
-[[noreturn]] void abort_disk_full(const std::string& directory) {
-    abort_with_message(format_text(MSG_DISK_FULL, volume_label(directory)) + ABORT_SUFFIX, 3);
-}
-
 // The output file is gone: the message must not survive half written.
 void discard_file(std::FILE* out, const std::string& path) {
     output.used = 0;
@@ -214,20 +207,36 @@ void discard_file(std::FILE* out, const std::string& path) {
     reset_held_line();
 }
 
-SplitResult creation_failed(const std::string& path, const std::string& directory, const std::string& name) {
+// Why a file could not be created: a drive without room, a FAT directory without a free
+// entry (not counted as an error; the next overflow directory takes the message), or else.
+FileProblem creation_problem(const std::string& path, const std::string& directory, const std::string& name) {
     if (path_kind(path) == PathKind::MISSING) {
-        if (disk_free(directory).available == 0) {
-            ++run_state.error_count;
-            abort_disk_full(directory);
-        }
+        if (disk_free(directory).available == 0) return FileProblem::DISK_FULL;
         std::string file_system = upper_case(volume_info(directory).file_system_name);
         if ((file_system == "FAT" || file_system == "FAT32") && directory.size() > 3 &&
             fat_entries_needed(directory, name) > 0x10000)
-            return SplitResult::DIRECTORY_FULL;
+            return FileProblem::DIRECTORY_FULL;
     }
-    ++run_state.error_count;
-    if (!ask_continue(format_text(MSG_CREATE_FILE, path))) return SplitResult::STOP_AFTER_CREATE_ERROR;
-    return skip_message();
+    return FileProblem::CREATE;
+}
+
+// Closes the file after checking that every expected byte reached it, and stamps it with the
+// message's date. A file the drive had no room for is removed.
+FileProblem finish_file(std::FILE* out, const std::string& path, const std::string& directory,
+                        std::uint64_t expected, const DateTime& date) {
+    // Nothing is buffered in stdio, so what the writes confirmed is all that reached the file.
+    std::int64_t missing = static_cast<std::int64_t>(expected - output.written);
+    bool failed = std::ferror(out) != 0;
+    // Stamped through the open file, before closing it: one open per message file.
+    bool time_failed = missing == 0 && !failed && set_modified_time(out, date) == -1;
+    if (std::fclose(out) != 0) failed = true;
+    // An error the byte count cannot show must not pass as success.
+    if (failed && missing == 0) missing = 1;
+
+    if (missing == 0) return time_failed ? FileProblem::WRITE : FileProblem::NONE;
+    if (missing <= disk_free(directory).available) return FileProblem::WRITE;
+    delete_file(path);
+    return FileProblem::DISK_FULL;
 }
 
 // The block goes out as one piece. An empty block, left by a separator right after a
@@ -269,11 +278,21 @@ std::uint64_t write_line(std::FILE* out, std::string_view line, bool end) {
     return expected;
 }
 
+bool settle_file(const FileResult& result) {
+    if (result.problem == FileProblem::NONE || result.problem == FileProblem::DIRECTORY_FULL) return true;
+    return engine_host.report(result);
+}
+
 SplitResult write_message(const MessageInfo& info, const std::string& directory) {
-    std::string name = info.file_name + settings.file_extension;
+    std::string name = info.file_name + engine_settings.file_extension;
     std::string path = directory + name;
     std::FILE* out = open_file(path, "wb");
-    if (!out) return creation_failed(path, directory, name);
+    if (!out) {
+        FileResult failed{creation_problem(path, directory, name), path, directory};
+        if (failed.problem == FileProblem::DIRECTORY_FULL) return SplitResult::DIRECTORY_FULL;
+        if (!settle_file(failed)) return SplitResult::STOP_AFTER_CREATE_ERROR;
+        return skip_message();  // read past, not written
+    }
     std::setvbuf(out, nullptr, _IONBF, 0);  // our own buffer does the collecting
     output.written = 0;
 
@@ -288,7 +307,7 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
         else moved = write_plain_lines(out, expected);
         if (moved) {
             pump_window();
-            if (!run_state.running) {
+            if (!engine_host.running()) {
                 discard_file(out, path);
                 return SplitResult::CANCELLED;
             }
@@ -297,7 +316,7 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
         if (read_ahead()) continue;
         if (!read_line(line)) break;
         BoundaryDecision decision = check_separator(line);
-        if (!run_state.running) {
+        if (!engine_host.running()) {
             discard_file(out, path);
             return SplitResult::CANCELLED;
         }
@@ -320,29 +339,8 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     }
     expected += write_line(out, {}, true);
 
-    // Nothing is buffered in stdio, so what the writes confirmed is all that reached the file.
-    std::int64_t missing = static_cast<std::int64_t>(expected - output.written);
-    bool failed = std::ferror(out) != 0;
-    // Stamped through the open file, before closing it: one open per message file.
-    bool time_failed = missing == 0 && !failed && set_modified_time(out, info.date) == -1;
-    if (std::fclose(out) != 0) failed = true;
-    // An error the byte count cannot show must not pass as success.
-    if (failed && missing == 0) missing = 1;
-
-    if (missing == 0) {
-        if (time_failed) {
-            ++run_state.error_count;
-            if (!ask_continue(format_text(MSG_WRITE_FILE, path))) return SplitResult::STOP_AFTER_WRITE_ERROR;
-        }
-    } else {
-        ++run_state.error_count;
-        if (missing <= disk_free(directory).available) {
-            if (!ask_continue(format_text(MSG_WRITE_FILE, path))) return SplitResult::STOP_AFTER_WRITE_ERROR;
-        } else {
-            delete_file(path);
-            abort_disk_full(directory);
-        }
-    }
+    FileResult written{finish_file(out, path, directory, expected, info.date), path, directory};
+    if (!settle_file(written)) return SplitResult::STOP_AFTER_WRITE_ERROR;
     if (selection.stop_after_match) return SplitResult::STOP_AFTER_MATCH;
     // The file is whole, but what follows it in the mailbox could not be read.
     if (read_failed) return SplitResult::OPEN_FAILED;
@@ -351,10 +349,10 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
 
 std::uint64_t fat_entries_needed(const std::string& directory, const std::string& file_name) {
     std::uint64_t used = count_dir_slots(directory + "*.*");
-    if (options.numbering) {
+    if (engine_settings.numbering) {
         char number[16];
         std::snprintf(number, sizeof number, "%08d", selection.message_counter - 1);
-        used += count_dir_slots(directory + number + settings.file_extension);
+        used += count_dir_slots(directory + number + engine_settings.file_extension);
     } else {
         used += (file_name.size() + 12) / 13 + 1;
     }

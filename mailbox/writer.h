@@ -4,10 +4,14 @@
 #include <string>
 #include <string_view>
 
+#include "mailbox/engine.h"
 #include "mailbox/split_result.h"
 #include "message/header_fields.h"
 
 SplitResult write_message(const MessageInfo& info, const std::string& directory);
+// What the run does about a message file's result, through the host: nothing for one written
+// or a full FAT directory; a failure is counted and asked or logged. false: the user chose to stop.
+bool settle_file(const FileResult& result);
 // Writes the line held back and holds `line`; at the end (`end`) writes the last line.
 // Returns the bytes expected on disk for what this call wrote.
 std::uint64_t write_line(std::FILE* out, std::string_view line, bool end = false);

@@ -13,6 +13,7 @@
 #include <map>
 #include <string_view>
 
+#include "app/engine_host.h"
 #include "app/options.h"
 #include "app/run.h"
 #include "app/settings.h"
@@ -88,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.has_min_date = filtered;
     options.min_date = {2024, 1, 1};
     check_name_budget();
+    set_up_engine();
 
     const std::string base = (scratch() / "out" / "box").string();
     splitter.target_dir = base + "/";

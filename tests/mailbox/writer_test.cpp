@@ -104,7 +104,7 @@ TEST_F(WriterTest, FatEntriesCountTheNewNameOrThePreviousNumber) {
     // 34 characters need three long-name slots and the short one.
     EXPECT_EQ(present + 4, fat_entries_needed(folder, std::string(30, 'n') + ".eml"));
 
-    options.numbering = true;
+    engine_settings.numbering = true;
     write_file("00000001.eml", "x");
     present = count_dir_slots(folder + "*.*");
     selection.message_counter = 2;

@@ -1,5 +1,6 @@
 #pragma once
 // Fresh global state between tests and fuzz inputs; no test framework needed.
+#include "app/engine_host.h"
 #include "app/options.h"
 #include "app/run.h"
 #include "app/settings.h"
@@ -16,4 +17,5 @@ inline void reset_core_state() {
     splitter = SplitterState{};
     fake_ui = FakeUi{};
     reset_held_line();
+    set_up_engine();
 }

@@ -1,0 +1,4 @@
+#include "mailbox/engine.h"
+
+EngineSettings engine_settings;
+EngineHost engine_host;
