@@ -3,7 +3,10 @@
 #include <vector>
 
 #include "message/tokens.h"
+#include "platform/charsets.h"
+#include "platform/foreign.h"
 #include "platform/text.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -28,16 +31,22 @@ bool only_blanks(std::string_view text) {
     return true;
 }
 
-std::size_t continuation_count(unsigned char lead) {
-    if (lead < 0xC0) return 0;
-    if (lead < 0xE0) return 1;
-    if (lead < 0xF0) return 2;
-    return 3;
+bool has_8bit(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
 }
+
+// A decoded word before its charset is applied; adjacent words of one charset are
+// converted together, since senders cut UTF-8 characters in two between words.
+struct Word {
+    std::string charset;  // lower-cased
+    std::string bytes;
+};
 
 // One encoded word without its "=?" and "?=": charset, encoding, text. Anything
 // that is not such a triple comes back as nullopt and stays as written.
-std::optional<std::string> decode_inner(std::string_view inner) {
+std::optional<Word> decode_inner(std::string_view inner) {
     std::vector<std::string_view> parts = split_tokens(inner, "?");
     if (parts.size() != 3 || parts[1].size() != 1) return std::nullopt;
     char encoding = static_cast<char>(parts[1][0] | 0x20);
@@ -46,26 +55,46 @@ std::optional<std::string> decode_inner(std::string_view inner) {
         std::string text(parts[2]);
         for (char& c : text)
             if (c == '_') c = ' ';  // in Q words "_" stands for a space
-        return convert_charset(decode_q(text), charset);
+        return Word{charset, decode_q(text)};
     }
-    if (encoding == 'b') return convert_charset(decode_b(parts[2]), charset);
+    if (encoding == 'b') return Word{charset, decode_b(parts[2])};
     return std::nullopt;
+}
+
+std::string convert_words(const std::vector<Word>& words) {
+    if (words.size() > 1) {
+        std::string joined;
+        for (const Word& word : words) joined += word.bytes;
+        if (std::optional<std::string> utf8 = charset_to_utf8(joined, words.front().charset)) return name_text(*utf8);
+    }
+    // each on its own, so that one broken word does not take its neighbours' text along
+    std::string out;
+    for (const Word& word : words) out += convert_charset(word.bytes, word.charset);
+    return out;
 }
 
 }  // namespace
 
-// Positions are 0-based here: `done` is one past the last byte consumed.
+// Positions are 0-based here: `done` is one past the last byte consumed. A raw subject
+// that is UTF-8 throughout is read as such; any other stays as the bytes it is.
 std::string decode_words(std::string_view raw) {
+    const bool raw_utf8 = has_8bit(raw) && valid_utf8(raw);
     std::size_t p = raw.find("=?");
-    if (p == std::string_view::npos) return std::string(raw);
+    if (p == std::string_view::npos) return raw_utf8 ? name_text(raw) : std::string(raw);
     std::string out;
     out.reserve(raw.size());
+    std::vector<Word> words;  // adjacent words of one charset, not converted yet
+    auto append_plain = [&](std::string_view text) {
+        if (!words.empty()) out += convert_words(words);
+        words.clear();
+        out += raw_utf8 ? name_text(text) : std::string(text);
+    };
     std::size_t done = 0;
     while (p != std::string_view::npos) {
         if (p + 2 >= raw.size()) break;  // "=?" in the last two bytes
         std::string_view gap = raw.substr(done, p - done);
         // blanks and folds between words (or before the first) vanish
-        if (!only_blanks(gap)) out.append(gap);
+        if (!only_blanks(gap)) append_plain(gap);
 
         std::size_t q = raw.find("?=", p + 2);
         // "?q?=" is the start of a Q text that begins with "=", not the end
@@ -76,14 +105,16 @@ std::string decode_words(std::string_view raw) {
             break;
         }
         done = q + 2;
-        std::optional<std::string> decoded = decode_inner(raw.substr(p + 2, q - p - 2));
-        if (decoded)
-            out += *decoded;
-        else
-            out.append(raw.substr(p, done - p));
+        std::optional<Word> word = decode_inner(raw.substr(p + 2, q - p - 2));
+        if (!word) {
+            append_plain(raw.substr(p, done - p));
+        } else {
+            if (!words.empty() && words.back().charset != word->charset) append_plain({});
+            words.push_back(std::move(*word));
+        }
         p = raw.find("=?", done);
     }
-    out.append(raw.substr(done));
+    append_plain(raw.substr(done));
     return out;
 }
 
@@ -149,45 +180,27 @@ std::string decode_b(std::string_view text) {
 }
 
 std::string convert_charset(std::string_view bytes, std::string_view charset) {
-    if (charset == "utf-8")
-        if (std::optional<std::string> converted = utf8_to_8bit(bytes)) return std::move(*converted);
+    if (std::optional<std::string> utf8 = charset_to_utf8(bytes, charset)) return name_text(*utf8);
     return std::string(bytes);
 }
 
-std::optional<std::string> utf8_to_8bit(std::string_view bytes) {
-    static constexpr unsigned char masks[4] = {0xFF, 0x1F, 0x0F, 0x07};
+// The ANSI code page's text of well-formed UTF-8, "_" for a character it lacks.
+std::string name_text(std::string_view utf8) {
     std::string out;
-    out.reserve(bytes.size());
-    std::size_t s = 0;
-    while (s < bytes.size()) {
-        unsigned char lead = static_cast<unsigned char>(bytes[s]);
-        std::size_t u = continuation_count(lead);
-        if (s + u >= bytes.size()) return std::nullopt;  // cut short
-        if (!utf8_sequence_ok(bytes, s + 1, u + 1)) return std::nullopt;
-        std::uint32_t cp = lead & masks[u];
-        for (std::size_t k = 1; k <= u; ++k) cp = cp * 64 + (static_cast<unsigned char>(bytes[s + k]) & 0x3F);
-        out += cp > 255 ? '_' : static_cast<char>(cp);
-        s += u + 1;
+    out.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size();) {
+        char32_t code = static_cast<unsigned char>(utf8[at]);
+        const std::size_t length = code < 0x80 ? 1 : utf8_sequence_at(utf8, at, code);
+        if (length == 1) {
+            out += static_cast<char>(code);
+        } else if (length == 0) {
+            out += utf8[at];  // not reached: callers hand in well-formed text
+        } else if (ansi_holds(code)) {
+            out += ansi_character(code);
+        } else {
+            out += '_';
+        }
+        at += length == 0 ? 1 : length;
     }
     return out;
-}
-
-// The well-formed sequences of UTF-8: no stray continuation byte, no overlong
-// form, no surrogate, nothing above U+10FFFF.
-bool utf8_sequence_ok(std::string_view bytes, std::size_t position, std::size_t length) {
-    if (position == 0 || length == 0 || length > 4 || position - 1 + length > bytes.size()) return false;
-    auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[position - 1 + k]); };
-    auto within = [](unsigned char b, unsigned char low, unsigned char high) { return b >= low && b <= high; };
-    unsigned char lead = at(0);
-    if (length == 4 && !within(at(3), 0x80, 0xBF)) return false;
-    if (length >= 3 && !within(at(2), 0x80, 0xBF)) return false;
-    if (length >= 2) {
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-        if (!within(at(1), low, high)) return false;
-    }
-    return lead < 0x80 || within(lead, 0xC2, 0xF4);
 }

@@ -18,6 +18,16 @@ std::size_t utf8_sequence_at(std::string_view text, std::size_t at, char32_t& co
     return length;
 }
 
+bool valid_utf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        char32_t code = 0;
+        const std::size_t length = static_cast<unsigned char>(text[at]) < 0x80 ? 1 : utf8_sequence_at(text, at, code);
+        if (length == 0) return false;
+        at += length;
+    }
+    return true;
+}
+
 std::string ansi_text(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());

@@ -6,6 +6,7 @@
 // The well-formed UTF-8 sequence at `at` (no overlong forms, no surrogates): its length with
 // `code` set, or 0 when the bytes there are no such sequence.
 std::size_t utf8_sequence_at(std::string_view text, std::size_t at, char32_t& code);
+bool valid_utf8(std::string_view text);  // every byte part of a well-formed sequence
 
 // Inline: every name written goes through it.
 inline void append_utf8(std::string& out, char32_t code) {  // code below 0x110000

@@ -4,14 +4,16 @@
 
 #include <string>
 
+#include "platform/utf8.h"
+
 TEST(DecodeWords, QAndBBecomeBytes) {
     EXPECT_EQ("Gr\xFC\xDF" "e", decode_words("=?utf-8?Q?Gr=C3=BC=C3=9Fe?="));
     EXPECT_EQ("Gr\xFC\xDF" "e", decode_words("=?ISO-8859-1?q?Gr=FC=DFe?="));
     EXPECT_EQ("\xE4\xF6\xFC", decode_words("=?utf-8?b?w6TDtsO8?="));
     EXPECT_EQ("\xE4\xF6\xFC", decode_words("=?UTF-8?B?w6TDtsO8?="));
     EXPECT_EQ("Keld J\xF8rn", decode_words("=?ISO-8859-1?Q?Keld_J=F8rn?="));
-    EXPECT_EQ("_ 5", decode_words("=?utf-8?q?=E2=82=AC_5?="));
-    EXPECT_EQ("\xC3\xA4", decode_words("=?utf8?q?=C3=A4?="));  // only "utf-8" is converted
+    EXPECT_EQ("\x80 5", decode_words("=?utf-8?q?=E2=82=AC_5?="));  // the euro sign is in the code page
+    EXPECT_EQ("\xE4", decode_words("=?utf8?q?=C3=A4?="));
     EXPECT_EQ("\xE4", decode_words("=?\"utf-8\"?q?=E4?="));    // a quoted charset is not "utf-8"
 }
 
@@ -45,8 +47,9 @@ TEST(DecodeWords, UndecodableStaysAsWritten) {
 
 TEST(DecodeWords, BrokenUtf8KeepsItsBytes) {
     EXPECT_EQ("\xC3", decode_words("=?utf-8?q?=C3?="));
-    // a character split over two words fails in both
-    EXPECT_EQ("\xC3\xA4", decode_words("=?utf-8?q?=C3?= =?utf-8?q?=A4?="));
+    // a character split over two words is joined; a broken word keeps its bytes but not its neighbours'
+    EXPECT_EQ("\xE4", decode_words("=?utf-8?q?=C3?= =?utf-8?q?=A4?="));
+    EXPECT_EQ("\xE4\xFF", decode_words("=?utf-8?q?=C3=A4?= =?utf-8?q?=FF?="));
     EXPECT_EQ("\xC3\xA4\xC3", decode_words("=?utf-8?b?w6TD?="));
     EXPECT_EQ(std::string("a\0b", 3), decode_words("=?utf-8?q?a=00b?="));
 }
@@ -79,28 +82,50 @@ TEST(DecodeB, GroupsAndPadding) {
     EXPECT_EQ("", decode_b("!!!!"));
 }
 
-TEST(Utf8Words, AllOrNothing) {
-    EXPECT_EQ("A\xE4_", utf8_to_8bit("A\xC3\xA4\xE2\x82\xAC"));
-    EXPECT_EQ("_", utf8_to_8bit("\xF0\x9F\x98\x80"));
-    EXPECT_EQ("", utf8_to_8bit(""));
-    for (const char* bad : {"\xC3", "\xE2\x82", "\x80", "a\xBF", "\xC0\x80", "\xC1\xBF", "\xED\xA0\x80",
-                            "\xF5\x80\x80\x80", "\xF4\x90\x80\x80", "\xE0\x80\x80", "\xF0\x80\x80\x80", "\xFF",
-                            "\xC3\x41"})
-        EXPECT_FALSE(utf8_to_8bit(bad).has_value()) << bad;
-    EXPECT_EQ("\xC3", convert_charset("\xC3", "utf-8"));
-    EXPECT_EQ("\xE4", convert_charset("\xC3\xA4", "utf-8"));
-    EXPECT_EQ("\xC3\xA4", convert_charset("\xC3\xA4", "koi8-r"));
-    EXPECT_EQ("\xC3\xA4", convert_charset("\xC3\xA4", ""));
+// What each charset gives in the default 8-bit names: the code page's letters, "_" for the others.
+TEST(DecodeWords, EveryCharset) {
+    const struct {
+        const char* raw;
+        const char* eight_bit;
+    } cases[] = {
+        {"=?utf-8?B?0J/RgNC40LLQtdGCLCDQutCw0Log0LTQtdC70LA/?=", "______, ___ ____?"},
+        {"=?utf-8?B?8J+OiQ==?=", "_"},
+        {"=?utf-8?Q?Za=C5=BC=C3=B3=C5=82=C4=87_g=C4=99=C5=9Bl=C4=85_ja=C5=BA=C5=84?=", "Za_\xF3__ g__l_ ja__"},
+        {"Stromrechnung M\xC3\xA4rz", "Stromrechnung M\xE4rz"},  // raw UTF-8
+        {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xB8\xD0\xB7 \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD1\x8B",
+         "______ __ ______"},
+        {"Re: M\xC3\xA4rz =?utf-8?q?=C3=A4?=", "Re: M\xE4rz \xE4"},
+        {"M\xE4rz", "M\xE4rz"},  // raw Latin-1 is no UTF-8
+        {"=?koi8-r?B?8NLJ18XU?=", "______"},
+        {"=?gb2312?B?xOO6ww==?=", "__"},
+        {"=?iso-2022-jp?B?GyRCJDMkcyRLJEEkTxsoQg==?=", "_____"},
+        {"=?utf-8?q?Gr=C3?= =?utf-8?q?=BC=C3=9Fe?=", "Gr\xFC\xDF" "e"},  // split inside a character
+        {"=?iso-8859-2?Q?Za=BF=F3=B3=E6?=", "Za_\xF3__"},
+        {"=?iso-8859-15?Q?5_=A4?=", "5 \x80"},
+        {"=?ISO-8859-1?Q?=80=81=A4?=", "\x80\x81\xA4"},  // Latin-1 and cp1252 keep their bytes
+        {"=?windows-1252?Q?=80=81=A4?=", "\x80\x81\xA4"},
+        {"=?us-ascii?Q?a=E4?=", "a\xE4"},
+        {"=?iso-2022-jp?B?GyRCJDMkcyRLJEEkTxsoQiBhYmM=?=", "_____ abc"},
+        {"=?euc-jp?B?pLOk86TLpMGkzw==?=", "_____"},
+        {"=?windows-1251?B?z/Do4uXy?=", "______"},
+        {"=?big5?B?p0Gmbg==?=", "__"},
+        {"=?shift_jis?B?grGC8YLJgr+CzQ==?=", "_____"},
+        {"=?euc-kr?B?vsiz5w==?=", "__"},
+        {"=?x-unknown?Q?a=E4?=", "a\xE4"},
+        {"=?utf-8?q?a?= =?koi8-r?B?8NLJ18XU?=", "a______"},
+        {"=?shift_jis?Q?=82?=", "\x82"},  // cut short: stays as it is
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.eight_bit, decode_words(c.raw)) << c.raw;
 }
 
-TEST(Utf8Words, SequenceTable) {
-    EXPECT_TRUE(utf8_sequence_ok("\xE0\xA0\x80", 1, 3));
-    EXPECT_FALSE(utf8_sequence_ok("\xE0\x9F\xBF", 1, 3));
-    EXPECT_TRUE(utf8_sequence_ok("\xED\x9F\xBF", 1, 3));
-    EXPECT_TRUE(utf8_sequence_ok("\xF0\x90\x80\x80", 1, 4));
-    EXPECT_TRUE(utf8_sequence_ok("\xF4\x8F\xBF\xBF", 1, 4));
-    EXPECT_TRUE(utf8_sequence_ok("x\xC2\x80", 2, 2));
-    EXPECT_FALSE(utf8_sequence_ok("\xC2", 1, 2));    // past the end
-    EXPECT_FALSE(utf8_sequence_ok("\xC2\x80", 0, 2));
-    EXPECT_FALSE(utf8_sequence_ok("abcde", 1, 5));
+TEST(Utf8Words, WellFormedOnly) {
+    for (const char* good : {"", "a", "\xC2\x80", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
+        EXPECT_TRUE(valid_utf8(good)) << good;
+    for (const char* bad : {"\xC3", "\xE2\x82", "\x80", "a\xBF", "\xC0\x80", "\xC1\xBF", "\xED\xA0\x80",
+                            "\xF5\x80\x80\x80", "\xF4\x90\x80\x80", "\xE0\x80\x80", "\xF0\x80\x80\x80", "\xFF",
+                            "\xC3\x41", "\xE0\x9F\xBF"})
+        EXPECT_FALSE(valid_utf8(bad)) << bad;
+    EXPECT_EQ("\xC3", convert_charset("\xC3", "utf-8"));
+    EXPECT_EQ("\xE4", convert_charset("\xC3\xA4", "utf-8"));
+    EXPECT_EQ("\xC3\xA4", convert_charset("\xC3\xA4", ""));
 }
