@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "message/encoded_words.h"
 #include "message/tokens.h"
+#include "platform/case_folding.h"
 #include "platform/text.h"
 
 namespace {
@@ -139,9 +140,9 @@ void cut_to_budget(std::string& name) {
 
 }  // namespace
 
-int register_name(const std::string& name, bool already_lower) {
+int register_name(const std::string& name, bool already_folded) {
     std::string lowered;
-    const std::string& key = already_lower ? name : (lowered = lower_case(name));
+    const std::string& key = already_folded ? name : (lowered = fold_case(name));
     if (4 * (registry.used + 1) > 3 * registry.slots.size()) grow_table();
     const std::uint32_t hash = hash_of(key);
     Slot& slot = slot_for(key, hash);
@@ -208,7 +209,7 @@ std::string clean_subject(std::string_view decoded) {
 std::string make_unique(const std::string& name) {
     int n = register_name(name);
     if (n == 1) return name;
-    std::string low = lower_case(name);
+    std::string low = fold_case(name);
     int i = n;
     std::string candidate;
     for (;; ++i) {

@@ -10,7 +10,7 @@ struct BuiltName {
 };
 
 //--- the registry of names handed out, compared case-insensitively
-int register_name(const std::string& name, bool already_lower = false);  // uses so far, this one included
+int register_name(const std::string& name, bool already_folded = false);  // uses so far, this one included
 void clear_registry();
 
 std::string remove_prefixes(std::string_view text);

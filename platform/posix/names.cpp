@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/case_folding.h"
 #include "platform/foreign.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
@@ -78,7 +79,7 @@ bool is_short_name(std::string_view name) {
 }  // namespace
 
 bool matches_pattern(std::string_view pattern, std::string_view name) {
-    std::string p = lower_case(pattern), n = lower_case(name);
+    std::string p = fold_case(pattern), n = fold_case(name);
     if (glob(p, n)) return true;
     // "name.*" also finds "name", so "*.*" finds everything.
     if (ends_with(p, ".*") && glob(std::string_view(p).substr(0, p.size() - 2), n)) return true;

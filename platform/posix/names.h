@@ -4,7 +4,7 @@
 
 // Name rules the POSIX build borrows from Windows so that patterns and FAT estimates behave alike.
 
-// `*` and `?` as FindFirstFileA takes them, letters compared without case (cp1252); "*.*"
+// `*` and `?` as FindFirstFileA takes them, letters compared without case as names are; "*.*"
 // matches every name, and a trailing "." matches a name without extension. Both in cp1252.
 bool matches_pattern(std::string_view pattern, std::string_view name);
 
