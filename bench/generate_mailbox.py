@@ -6,7 +6,7 @@
 SIZE takes K, M or G suffixes (binary). The same size and seed always give
 the same bytes. Beside OUT a file OUT.meta (key=value lines) tells how many
 messages were written and how many a splitter that cuts only at "From " lines
-followed by a header with Date and From fields must find ("boundaries").
+followed by a header field line must find ("boundaries").
 
 What is in it, so that a splitter meets what real mailboxes hold: every kind
 of Date value (weekday or not, two-digit years, numeric and named zones,
@@ -306,27 +306,31 @@ class Generator:
         return charset, cte, pools.slice_text(size, kind)
 
     def insert_traps(self, body):
-        """Adds "From " and ">From " lines that must not start a message."""
+        """Adds "From " and ">From " lines; returns the body and how many of them start a
+        message (those followed by a header field line)."""
         rng = self.rng
         r = rng.random()
         if r > 0.06:
-            return body
+            return body, 0
         cut = body.find(b"\n\n", len(body) // 3)
         if cut < 0:
             cut = len(body) - 1
         cut += 1
         t = rng.random()
+        starts = 0
         if t < 0.3:
             trap = b"\nFrom the desk of the head office: please read this.\nIt matters.\n"
         elif t < 0.5:
             trap = b">From the archive, as quoted.\n>From here on it gets long.\n"
         elif t < 0.7:
-            # Header-like, but no Date field: not a boundary.
+            # A header without Date: a boundary, as a draft's would be.
+            starts = 1
             trap = (b"\nFrom old.friend@example.org Sat Jan  3 01:05:34 1998\n"
                     b"From: old.friend@example.org\nSubject: forwarded text\n"
                     b"To: team@example.com\n\nQuoted body line.\n")
         elif t < 0.85:
-            # Header-like, with a Date field but no From field: not a boundary.
+            # A header without From: a boundary too.
+            starts = 1
             trap = (b"\nFrom someone Mon Feb  9 12:00:00 2004\n"
                     b"Subject: inner\nDate: Mon, 9 Feb 2004 12:00:00 +0000\n"
                     b"To: x@example.net\n\nMore text.\n")
@@ -336,14 +340,14 @@ class Generator:
             # Header-like lines whose first line is no field line.
             trap = (b"\nFrom a.b@example.com Tue Mar  2 08:00:00 1999\n"
                     b" Date: Tue, 2 Mar 1999 08:00:00 +0100\nFrom: a.b@example.com\n\n")
-        return body[:cut] + trap + body[cut:]
+        return body[:cut] + trap + body[cut:], starts
 
     def message(self):
         rng, pools = self.rng, self.pools
         n = self.count
         # Resend an earlier small message now and then: same bytes again.
         if self.recent and rng.random() < 0.02:
-            return rng.choice(self.recent), True
+            return rng.choice(self.recent)
         t = rng.randrange(820454400, 1735689600)  # 1996 .. 2024
         from_field, from_addr = self.person()
         to_field, _ = self.person()
@@ -367,7 +371,7 @@ class Generator:
         valid = True
         r = rng.random()
         if r < 0.004 and n > 0:
-            valid = False            # no Date field at all: joins the message before
+            valid = False            # no Date field at all: never resent
         elif r < 0.006:
             h.append("Date-Received: %s\n" % self.date_value(t))
         else:
@@ -406,13 +410,13 @@ class Generator:
             charset, cte, text = self.body_text(size)
             ctype = "text/plain; charset=%s\nContent-Transfer-Encoding: %s" % (charset, cte)
             body = text
-        body = self.insert_traps(body)
+        body, inner = self.insert_traps(body)
         h.append("Content-Type: %s\n\n" % ctype)
         head = (sep + "".join(h)).encode("latin-1", "replace")
         msg = head + body + (b"" if body.endswith(b"\n") else b"\n") + b"\n"
         if valid and len(msg) < 6 * KIB and len(self.recent) < 64:
-            self.recent.append(msg)
-        return msg, valid
+            self.recent.append((msg, 1 + inner))
+        return msg, 1 + inner
 
     def boundary(self):
         self.boundary_counter += 1
@@ -491,11 +495,9 @@ def generate(size, out_path, seed=1, crlf=False):
     tmp = out_path + ".part"
     with open(tmp, "wb") as out:
         while written + chunk_size < size:
-            msg, valid = gen.message()
+            msg, starts = gen.message()
             gen.count += 1
-            # A message without a valid header belongs to the one before it.
-            if valid:
-                boundaries += 1
+            boundaries += starts
             chunk.append(msg)
             chunk_size += len(msg)
             if chunk_size >= CHUNK:

@@ -143,19 +143,6 @@ void unread_line() {
     reader.last_length = 0;
 }
 
-// Only the first four letters count, so Date-Received and Fromage are seen too.
-// No byte outside ASCII lower-cases into it, so an ASCII comparison does.
-void note_date_or_from(std::string_view line, int& seen) {
-    char name[4];
-    for (std::size_t k = 0; k < 4; ++k) {
-        char c = line[k];
-        name[k] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    }
-    std::string_view lower(name, 4);
-    if (lower == "date") seen |= 1;
-    else if (lower == "from") seen |= 2;
-}
-
 }  // namespace
 
 bool open_mailbox(const std::string& path) {
@@ -331,7 +318,6 @@ HeaderBlock read_header(MailboxLayout layout) {
     }
     block.text.assign(line);
     block.first_colon = field_colon(line);
-    if (block.first_colon > 4) note_date_or_from(line, block.seen);
     bool separator_ends = layout == MailboxLayout::FOX || block.first_colon <= 1;
 
     while (read_line(line)) {
@@ -346,13 +332,12 @@ HeaderBlock read_header(MailboxLayout layout) {
         }
         block.text.append(line);
         ++block.line_count;
-        if (block.seen != 3 && field_colon(line) > 4) {
-            note_date_or_from(line, block.seen);
-            continue;
-        }
         if (line == "\n") break;
     }
     return block;
 }
 
-bool header_is_valid(const HeaderBlock& block) { return block.first_colon > 1 && block.seen == 3; }
+// A field line first is enough. Asking for Date and From as well merged every message
+// without one (drafts, messages a mail program saved itself) into the one before, while a
+// raw message quoted in a body carries both anyway.
+bool header_is_valid(const HeaderBlock& block) { return block.first_colon > 1; }

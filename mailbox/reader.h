@@ -14,7 +14,6 @@ struct HeaderBlock {
     std::string text;            // the lines, each with its LF
     int line_count = 1;
     std::size_t first_colon = 0; // field colon of the first line, 0 if none
-    int seen = 0;                // 1: a "date" line, 2: a "from" line
 };
 
 // One mailbox is open at a time; the reader's state exists once.

@@ -172,11 +172,29 @@ def test_f_from_line_right_before_a_separator_is_a_message_of_its_own(parcelo, t
 
 
 def test_invalid_first_header_is_an_unknown_format_unless_f(parcelo, tmp_path):
-    data = mbox(b"Subject: ohne Datum\n\nText\n", message(2))
+    data = mbox(b"kein Kopf\n\nText\n", message(2))
     tree, log = split(parcelo, tmp_path, {"box.mbx": data}, ["/n"], code=2)
     assert tree == {}
     assert log == [f"Unbekanntes Dateiformat '{quoted(parcelo, tmp_path / 'post' / 'box.mbx')}'.",
                    "1 Fehler."]
+
+
+def test_webmail_export_gives_one_file_per_message(parcelo, tmp_path):
+    # Label and thread fields first, a draft without Date, a chat without Subject: each
+    # is a message of its own, none merged into the one before.
+    envelope = b"From 1523@xxx Mon Jan 01 10:00:00 +0000 2007\n"
+    mail = (b"X-Labels: Posteingang,Wichtig\nX-Thread-ID: 1523\n"
+            b"Date: Mon, 1 Jan 2007 10:00:00 +0000\nFrom: anna@example.org\nSubject: Hallo\n\nText\n")
+    draft = (b"X-Labels: Entw\xc3\xbcrfe\nX-Thread-ID: 1524\nFrom: ich@example.org\n"
+             b"Subject: Entwurf\n\nnoch nicht fertig\n")
+    chat = (b"X-Labels: Chat\nX-Thread-ID: 1525\nDate: Tue, 2 Jan 2007 09:30:00 +0000\n"
+            b"From: bernd@example.org\n\nbis gleich\n")
+    mails = [mail, draft, chat, message(4, day=3)]
+    tree, log = split(parcelo, tmp_path, {"export.mbox": b"".join(envelope + m for m in mails)}, ["/n"])
+    assert log == ["0 Fehler."]
+    assert_same_trees(numbered([(crlf(mail), stamp(2007, 1, 1, 10)), (crlf(draft), stamp(1980, 1, 1)),
+                                (crlf(chat), stamp(2007, 1, 2, 9, 30)),
+                                (crlf(message(4, day=3)), stamp(2007, 1, 3, 10))], "export"), tree)
 
 
 # ---------------------------------------------------------------- selection

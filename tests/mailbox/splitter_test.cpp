@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/crash.h"
 
@@ -86,20 +87,50 @@ TEST_F(SplitterTest, FromLinesInTheBodyUnderEachPolicy) {
     EXPECT_EQ(crlf(header(2) + "body 2\n"), out(3));
 }
 
-TEST_F(SplitterTest, StrictKeepsTheHeaderReadAfterABodyFromLine) {
-    // The block after the body's "From " line runs to an empty line and stays in the message.
-    std::string inside = "From me\nSubject: not a header\n\nstill body\n";
+TEST_F(SplitterTest, StrictSplitsWhereAFieldLineFollowsABodyFromLine) {
+    // A header without Date and From is still a header: the message is not merged.
+    std::string inside = "From me\nSubject: no date, no from\n\nstill body\n";
     EXPECT_EQ(SplitResult::END_OF_FILE, split(message(1) + inside + message(2)));
-    EXPECT_EQ(crlf(header(1) + "body 1\n" + inside), out(1));
-    EXPECT_EQ(crlf(header(2) + "body 2\n"), out(2));
+    EXPECT_EQ(3u, files_in("box"));
+    EXPECT_EQ(crlf(header(1) + "body 1\n"), out(1));
+    EXPECT_EQ(crlf("Subject: no date, no from\n\nstill body\n"), out(2));
+    EXPECT_EQ(crlf(header(2) + "body 2\n"), out(3));
+}
+
+TEST_F(SplitterTest, StrictBoundariesNeedOnlyAFieldLineFirst) {
+    const std::string separator = "From a@b Mon Jan  1 10:00:00 2024\n";
+    const std::string no_date = "From: a@b\nSubject: draft\n\nbody\n";
+    const std::string no_from = "Date: Mon, 01 Jan 2024 10:00:00 +0000\nSubject: saved\n\nbody\n";
+    const std::string desk = "From the desk of X\nmore\n";
+    const std::string first = header(1) + "body 1\n", second = header(2) + "body 2\n";
+    const struct {
+        const char* name;
+        std::string box;
+        std::vector<std::string> files;
+    } cases[] = {
+        {"no Date", message(1) + separator + no_date + message(2), {first, no_date, second}},
+        {"no From", message(1) + separator + no_from, {first, no_from}},
+        {"first message without Date", separator + no_date + message(2), {no_date, second}},
+        {"body line then text", message(1) + desk + message(2), {first + desk, second}},
+        {"quoted raw message", message(1) + "Forwarded:\n" + message(3) + message(2),
+         {first + "Forwarded:\n", header(3) + "body 3\n", second}},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(dir_ / "box");
+        selection.message_counter = 0;
+        EXPECT_EQ(SplitResult::END_OF_FILE, split(c.box)) << c.name;
+        EXPECT_EQ(c.files.size(), files_in("box")) << c.name;
+        for (std::size_t k = 0; k < c.files.size(); ++k)
+            EXPECT_EQ(crlf(c.files[k]), out(static_cast<int>(k) + 1)) << c.name << ", file " << k + 1;
+    }
 }
 
 TEST_F(SplitterTest, FirstHeaderMustBeValidOnlyUnderStrict) {
-    std::string box = "From x\nSubject: no date\n\nbody\n" + message(2);
+    std::string box = "From x\nno header\n\nbody\n" + message(2);
     EXPECT_EQ(SplitResult::UNKNOWN_FORMAT, split(box));
     EXPECT_FALSE(exists("box"));
     EXPECT_EQ(SplitResult::END_OF_FILE, split(box, SeparatorPolicy::LENIENT));
-    EXPECT_EQ(crlf("Subject: no date\n\nbody\n"), out(1));  // no separator in front
+    EXPECT_EQ(crlf("no header\n\nbody\n"), out(1));  // no separator in front
 }
 
 TEST_F(SplitterTest, FoxSeparatorsAlwaysSplitAndAreNeverWritten) {

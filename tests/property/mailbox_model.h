@@ -56,13 +56,6 @@ inline std::size_t colon_of(std::string_view line) {
     return colon + 1;
 }
 
-inline int date_or_from(std::string_view line) {
-    if (colon_of(line) <= 4) return 0;
-    std::string name;
-    for (char c : line.substr(0, 4)) name += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    return name == "date" ? 1 : name == "from" ? 2 : 0;
-}
-
 // A stretch of lines [first, end) that the writer takes in one piece.
 struct Item {
     std::size_t first = 0, end = 0;
@@ -100,19 +93,13 @@ inline Header read_header(const std::vector<std::string>& lines, std::size_t at,
     if (at == lines.size() || separator(lines[at])) return header;
     std::size_t first_colon = colon_of(lines[at]);
     bool separator_ends = !mbox || first_colon == 0;
-    int seen = date_or_from(lines[at]);
     std::size_t k = at + 1;
     while (k < lines.size()) {
         if (separator_ends && separator(lines[k])) break;
-        const std::string& line = lines[k++];
-        if (seen != 3 && date_or_from(line)) {
-            seen |= date_or_from(line);
-            continue;
-        }
-        if (line == "\n") break;
+        if (lines[k++] == "\n") break;
     }
     header.item.end = k;
-    header.valid = first_colon > 1 && seen == 3;
+    header.valid = first_colon > 1;
     return header;
 }
 
