@@ -1,6 +1,7 @@
 // parcelo.ini: extension, prefixes, replacements, name length, the largest mailbox.
 #include "app/settings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -8,6 +9,7 @@
 #include "app/settings_encoding.h"
 #include "message/dates.h"
 #include "platform/file_system.h"
+#include "platform/machine.h"
 #include "platform/text.h"
 
 Settings settings;
@@ -121,6 +123,12 @@ void apply_mailbox_size(std::string_view value) {
         settings.max_mailbox_size = static_cast<int>(*size);
 }
 
+// More than 64 threads only queue up behind the disk.
+void apply_writers(std::string_view value) {
+    const std::optional<double> count = to_number(value);
+    if (count && *count >= 1 && *count <= 64 && *count == std::floor(*count)) settings.writers = static_cast<int>(*count);
+}
+
 }  // namespace
 
 SettingsFile parse_settings_text(std::string_view text) {
@@ -195,7 +203,7 @@ std::optional<std::string> apply_settings(const SettingsFile& file) {
             return format_text(MSG_UNKNOWN_SECTION, section.name);
     }
 
-    std::optional<std::string> prefixes, replacements, length, mailbox_size;
+    std::optional<std::string> prefixes, replacements, length, mailbox_size, writers;
     for (const SettingsSection& section : file.sections) {
         if (section.name.empty()) continue;
         const bool mailboxes = lower_case(section.name) == "mailboxes";
@@ -203,8 +211,9 @@ std::optional<std::string> apply_settings(const SettingsFile& file) {
             const std::string key = lower_case(entry.key);
             if (key.empty()) continue;
             if (mailboxes) {
-                if (key != "maxmailboxsize") return format_text(MSG_UNKNOWN_KEY, entry.key);
-                mailbox_size = entry.value;
+                if (key == "maxmailboxsize") mailbox_size = entry.value;
+                else if (key == "writers") writers = entry.value;
+                else return format_text(MSG_UNKNOWN_KEY, entry.key);
             } else if (key == "fileextension") {
                 const std::size_t rest = entry.value.find_first_not_of('.');
                 settings.file_extension = rest == std::string::npos ? "" : "." + entry.value.substr(rest);
@@ -233,6 +242,7 @@ std::optional<std::string> apply_settings(const SettingsFile& file) {
         if (std::optional<std::string> error = apply_replacements(*replacements)) return error;
     if (length) apply_length(*length);
     if (mailbox_size) apply_mailbox_size(*mailbox_size);
+    if (writers) apply_writers(*writers);
     return std::nullopt;
 }
 
@@ -240,6 +250,9 @@ bool mailbox_too_large(std::uint64_t size) {
     const std::uint64_t gib = std::uint64_t{1} << 30;
     return settings.max_mailbox_size != 0 && size > static_cast<std::uint64_t>(settings.max_mailbox_size) * gib;
 }
+
+// Beyond a few threads the kernel's file creation no longer overlaps.
+int writer_count() { return settings.writers != 0 ? settings.writers : std::min(processor_count(), 8); }
 
 std::optional<std::string> check_name_budget() {
     settings.name_budget =

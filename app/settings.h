@@ -15,10 +15,12 @@ struct Settings {
     int max_filename_length = 60;
     int name_budget = 46;  // max_filename_length - (extension length + 10)
     int max_mailbox_size = 2;  // in GiB; 0: no limit
+    int writers = 0;  // threads that write message files; 0: one per processor, at most 8
 };
 extern Settings settings;
 
 bool mailbox_too_large(std::uint64_t size);  // beyond max_mailbox_size GiB; never when that is 0
+int writer_count();                          // writers, or the default for this machine
 
 void load_settings(const std::string& path);  // may end the program (exit code 3)
 std::string settings_path();                   // the platform says where

@@ -272,6 +272,23 @@ TEST_F(SettingsTest, MaxMailboxSizeValues) {
     EXPECT_EQ("Doppelter Name in Zeile 3.", apply("[Mailboxes]\n[mailfiles]\n[MAILBOXES]\n"));
 }
 
+TEST_F(SettingsTest, WritersTakesWholeNumbersUpTo64) {
+    struct Case {
+        const char* value;
+        int writers;
+    };
+    for (const Case& c : {Case{"1", 1}, Case{"64", 64}, Case{"4.0", 4}, Case{"0", 0}, Case{"65", 0},
+                          Case{"2.5", 0}, Case{"-3", 0}, Case{"vier", 0}, Case{"", 0}}) {
+        reset_app_state();
+        EXPECT_EQ("", apply(std::string("[Mailboxes]\nWriters = ") + c.value + "\n"));
+        EXPECT_EQ(c.writers, settings.writers) << c.value;
+        int count = writer_count();
+        if (c.writers) EXPECT_EQ(c.writers, count);
+        else EXPECT_TRUE(count >= 1 && count <= 8) << count;
+    }
+    EXPECT_EQ("Doppelter Name in Zeile 3.", apply("[Mailboxes]\nWriters=2\nwriters=3\n"));
+}
+
 TEST_F(SettingsTest, MailboxLimitInBytes) {
     const std::uint64_t gib = 1ull << 30;
     EXPECT_FALSE(mailbox_too_large(2 * gib));  // the default: exactly 2 GiB is still read

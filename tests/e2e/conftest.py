@@ -10,6 +10,8 @@ Fixtures:
 Helpers: Gate (a mailbox on a pipe that holds a run), tree_snapshot, compare_trees, assert_same_trees, parse_windows, cp1252_text
 Markers:
   native_only / wine_only   keep only that build's variant of a test
+  each_writers              run once with the default writer threads and once with
+                            Writers = 1 in parcelo.ini (write_settings keeps that line)
 Environment:
   PARCELO_NATIVE, PARCELO_EXE, PARCELO_WINTEST   binaries to use instead of build/...
   PARCELO_KINDS   "native", "wine" or "native,wine" (default): which builds to test
@@ -56,6 +58,8 @@ def pytest_generate_tests(metafunc):
     if "parcelo" in metafunc.fixturenames:
         kinds = _selected_kinds()
         metafunc.parametrize("parcelo", kinds, ids=kinds, indirect=True)
+    if "writers" in metafunc.fixturenames and metafunc.definition.get_closest_marker("each_writers"):
+        metafunc.parametrize("writers", [None, 1], ids=["writers-default", "writers-1"], indirect=True)
 
 
 def pytest_collection_modifyitems(config, items):
@@ -490,8 +494,9 @@ class Parcelo:
     """One build of the program, copied into a folder of its own per test so that
     a test may put a parcelo.ini next to it."""
 
-    def __init__(self, kind, work_dir, wine=None):
+    def __init__(self, kind, work_dir, wine=None, writers=None):
         self.kind = kind
+        self.writers = writers
         self.work_dir = Path(work_dir)
         self.program_dir = self.work_dir / f"program-{kind}"
         self.program_dir.mkdir(parents=True, exist_ok=True)
@@ -519,9 +524,18 @@ class Parcelo:
             for name in (LOG_NAME, CRASH_NAME):
                 (self.temp_dir / name).unlink(missing_ok=True)
 
+        if writers is not None:
+            self.write_settings(b"")
+
     @property
     def settings_path(self):
         return self.program_dir / "parcelo.ini"
+
+    def write_settings(self, data):
+        """parcelo.ini beside the program, with the runner's number of writers if it has one."""
+        if self.writers is not None:
+            data += b"\n[Mailboxes]\nWriters = %d\n" % self.writers
+        self.settings_path.write_bytes(data)
 
     @property
     def config_settings_path(self):
@@ -632,7 +646,7 @@ class Parcelo:
             gate.discard()
 
 
-def _make_runner(kind, tmp_path, request):
+def _make_runner(kind, tmp_path, request, writers=None):
     binary = NATIVE_BINARY if kind == "native" else EXE_BINARY
     if not binary.exists():
         pytest.skip(f"{binary} is not built")
@@ -641,12 +655,18 @@ def _make_runner(kind, tmp_path, request):
         wine = request.getfixturevalue("wine_session")
         if wine.skip_reason:
             pytest.skip(wine.skip_reason)
-    return Parcelo(kind, tmp_path, wine)
+    return Parcelo(kind, tmp_path, wine, writers)
 
 
 @pytest.fixture
-def parcelo(request, tmp_path):
-    runner = _make_runner(request.param, tmp_path, request)
+def writers(request):
+    """The [Mailboxes] Writers value of the runner, None for the default (each_writers)."""
+    return getattr(request, "param", None)
+
+
+@pytest.fixture
+def parcelo(request, tmp_path, writers):
+    runner = _make_runner(request.param, tmp_path, request, writers)
     yield runner
     runner.finish()
 

@@ -7,7 +7,11 @@ UTF-8 on disk, the program's cp1252 bytes converted at the edge.
 
 import calendar
 
+import pytest
+
 from conftest import tree_snapshot
+
+pytestmark = pytest.mark.each_writers
 
 # Last-write times are the message dates taken as local time; UTC keeps them plain.
 UTC = {"TZ": "UTC"}
@@ -126,7 +130,7 @@ def test_counters_run_per_mailbox_or_per_run(parcelo, tmp_path):
 
 def test_settings_shape_the_names(parcelo, tmp_path):
     # blank and dot become "_", the budget is 30 - (4 + 10) = 16
-    parcelo.settings_path.write_bytes(b'[mailfiles]\nreplaceinfilename=" _", "._"\nmaxfilenamelength=30\n'
+    parcelo.write_settings(b'[mailfiles]\nreplaceinfilename=" _", "._"\nmaxfilenamelength=30\n'
                                       b'prefixestoremove=aw:, "wg: "\n')
     first = message("Mon, 01 Jan 2024 10:00:00 +0000", b"WG: Teil 1.2 final")
     second = message("Mon, 01 Jan 2024 10:00:00 +0000", b"Re: Ein sehr langer Betreff")

@@ -16,6 +16,8 @@ import pytest
 from app_support import body_lines, only_block
 from conftest import assert_same_trees, tree_snapshot
 
+pytestmark = pytest.mark.each_writers
+
 # Last-write times are the message dates (UTC) taken as local time; UTC keeps them plain.
 UTC = {"TZ": "UTC"}
 FOX = b"\x10" * 7 + b"\x11" * 6 + b"S\n"
@@ -349,3 +351,4 @@ def test_hundreds_of_messages_give_the_same_tree_on_both_builds(both, tmp_path, 
         for rel in files:
             if rel.startswith("lf/"):
                 assert tree[rel] == tree["crlf/" + rel[3:]] == tree["cr/" + rel[3:]], rel
+

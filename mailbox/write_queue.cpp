@@ -1,0 +1,128 @@
+#include "mailbox/write_queue.h"
+
+#include <cstdio>
+
+bool failed(const WriteResult& result) {
+    return result.status == WriteStatus::NOT_CREATED || result.status == WriteStatus::SHORT ||
+           result.status == WriteStatus::NOT_STAMPED;
+}
+
+// The checks of the single-threaded writer, in its order: the byte count first, then the
+// time, which is set through the open file so that nothing written later moves it.
+WriteResult write_whole_file(const WriteJob& job) {
+    WriteResult result{job.path, WriteStatus::WRITTEN, 0};
+    std::FILE* out = open_file(job.path, "wb");
+    if (!out) {
+        result.status = WriteStatus::NOT_CREATED;
+        return result;
+    }
+    std::setvbuf(out, nullptr, _IONBF, 0);  // one write call for the whole message
+    std::size_t written = job.bytes.empty() ? 0 : std::fwrite(job.bytes.data(), 1, job.bytes.size(), out);
+    result.missing = job.bytes.size() - written;
+    bool broken = std::ferror(out) != 0;
+    bool stamp_failed = result.missing == 0 && !broken && set_file_times(out, nullptr, nullptr, &job.time) == -1;
+    if (std::fclose(out) != 0) broken = true;
+    if (broken && result.missing == 0) result.missing = 1;  // an error the count cannot show
+    if (result.missing != 0) result.status = WriteStatus::SHORT;
+    else if (stamp_failed) result.status = WriteStatus::NOT_STAMPED;
+    return result;
+}
+
+WriteQueue::WriteQueue(int writers, std::size_t budget, FileWriter write) : budget_(budget), write_(std::move(write)) {
+    for (int i = 0; i < writers; ++i) writers_.emplace_back([this] { work(); });
+}
+
+WriteQueue::~WriteQueue() {
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    work_ready_.notify_all();
+    for (std::thread& writer : writers_) writer.join();
+}
+
+bool WriteQueue::has_room(std::size_t size) {
+    std::lock_guard lock(mutex_);
+    return in_flight_ == 0 || in_flight_ + size <= budget_;
+}
+
+void WriteQueue::submit(WriteJob job) {
+    {
+        std::lock_guard lock(mutex_);
+        in_flight_ += job.bytes.size();
+        slots_.push_back(Slot{std::move(job), {}, SlotState::QUEUED});
+        if (stopped_) {
+            slots_.back().result.path = slots_.back().job.path;
+            slots_.back().state = SlotState::DONE;
+            in_flight_ -= slots_.back().job.bytes.size();
+            ++next_start_;
+        }
+    }
+    work_ready_.notify_one();
+}
+
+bool WriteQueue::pending() {
+    std::lock_guard lock(mutex_);
+    return !slots_.empty();
+}
+
+std::optional<WriteResult> WriteQueue::take(bool wait) {
+    std::unique_lock lock(mutex_);
+    if (wait) result_ready_.wait(lock, [this] { return slots_.empty() || slots_.front().state == SlotState::DONE; });
+    if (slots_.empty() || slots_.front().state != SlotState::DONE) return std::nullopt;
+    WriteResult result = std::move(slots_.front().result);
+    slots_.pop_front();
+    ++front_sequence_;
+    --next_start_;
+    return result;
+}
+
+void WriteQueue::go_on() {
+    {
+        std::lock_guard lock(mutex_);
+        if (unresolved_ > 0) --unresolved_;
+    }
+    work_ready_.notify_all();
+}
+
+void WriteQueue::stop() {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    for (; next_start_ < slots_.size(); ++next_start_) {
+        Slot& slot = slots_[next_start_];
+        slot.result.path = slot.job.path;
+        slot.state = SlotState::DONE;
+        in_flight_ -= slot.job.bytes.size();
+        slot.job = {};
+    }
+    result_ready_.notify_all();
+}
+
+void WriteQueue::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        work_ready_.wait(lock, [this] {
+            return closing_ || (!stopped_ && unresolved_ == 0 && next_start_ < slots_.size());
+        });
+        if (closing_) return;
+        // The caller may take results and give jobs meanwhile; the sequence number finds this
+        // job's slot again, which is not taken before it is done.
+        std::size_t index = next_start_++;
+        WriteJob job = std::move(slots_[index].job);
+        slots_[index].state = SlotState::RUNNING;
+        std::size_t size = job.bytes.size();
+        std::uint64_t sequence = front_sequence_ + index;
+        lock.unlock();
+
+        WriteResult result = write_(job);
+        job = {};  // the bytes go before the lock is taken again
+
+        lock.lock();
+        Slot& slot = slots_[sequence - front_sequence_];
+        slot.result = std::move(result);
+        slot.state = SlotState::DONE;
+        in_flight_ -= size;
+        if (failed(slot.result)) ++unresolved_;
+        result_ready_.notify_all();
+    }
+}

@@ -1,0 +1,75 @@
+#pragma once
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/file_system.h"
+
+// One message file, whole: what a writer thread needs and nothing of the run.
+struct WriteJob {
+    std::string path;
+    std::string bytes;  // as they go on disk
+    FileTime time;      // last-write time, already in UTC
+};
+
+enum class WriteStatus { WRITTEN, NOT_CREATED, SHORT, NOT_STAMPED, NOT_STARTED };
+struct WriteResult {
+    std::string path;
+    WriteStatus status = WriteStatus::NOT_STARTED;
+    std::uint64_t missing = 0;  // SHORT: bytes that did not reach the file (at least 1)
+};
+bool failed(const WriteResult& result);  // NOT_CREATED, SHORT or NOT_STAMPED
+
+using FileWriter = std::function<WriteResult(const WriteJob&)>;
+// Creates, writes, checks the byte count, stamps and closes; a short file stays.
+WriteResult write_whole_file(const WriteJob& job);
+
+// Message files written by a few threads, their results taken back in the order given.
+// Only the thread that made the queue calls its functions. A failed file holds every later
+// start until the caller has decided: go_on, or stop.
+class WriteQueue {
+public:
+    WriteQueue(int writers, std::size_t budget, FileWriter write = write_whole_file);
+    ~WriteQueue();  // stops and waits for the writers
+    WriteQueue(const WriteQueue&) = delete;
+    WriteQueue& operator=(const WriteQueue&) = delete;
+
+    bool takes(std::size_t size) const { return size <= budget_; }  // false: write it yourself
+    bool has_room(std::size_t size);  // within the budget, or nothing in flight
+    void submit(WriteJob job);        // only what takes() and has_room() accept
+    bool pending();                   // results not yet taken
+    // The next result in order; with `wait` once it is there. Nothing when none is pending
+    // or (without `wait`) the next is not done yet.
+    std::optional<WriteResult> take(bool wait);
+    void go_on();  // after a failed result: later files may start again
+    void stop();   // no job not yet started will be; they come back NOT_STARTED
+
+private:
+    enum class SlotState { QUEUED, RUNNING, DONE };
+    struct Slot {
+        WriteJob job;
+        WriteResult result;
+        SlotState state = SlotState::QUEUED;
+    };
+    void work();
+
+    const std::size_t budget_;
+    const FileWriter write_;
+    std::mutex mutex_;
+    std::condition_variable work_ready_, result_ready_;
+    std::deque<Slot> slots_;         // from the next result to take to the last job given
+    std::uint64_t front_sequence_ = 0;  // of slots_.front(), counting every job given
+    std::size_t next_start_ = 0;     // index in slots_ of the next job to start
+    std::size_t in_flight_ = 0;      // bytes of jobs given and not yet written
+    int unresolved_ = 0;             // failed files the caller has not decided on
+    bool stopped_ = false;
+    bool closing_ = false;
+    std::vector<std::thread> writers_;
+};

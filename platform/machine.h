@@ -1,0 +1,3 @@
+#pragma once
+
+int processor_count();  // the processors this program may run on; 1 when unknown

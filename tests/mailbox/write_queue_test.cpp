@@ -1,0 +1,152 @@
+#include "mailbox/write_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/run_tag.h"
+
+namespace {
+
+// A writer that writes nothing: each job waits until the test opens its gate, and the
+// jobs named in `failing` fail.
+struct Gates {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::set<int> open, started, finished, failing;
+    bool all_open = false;
+
+    FileWriter writer() {
+        return [this](const WriteJob& job) {
+            int n = std::stoi(job.path);
+            std::unique_lock lock(mutex);
+            started.insert(n);
+            changed.notify_all();
+            changed.wait(lock, [&] { return all_open || open.count(n) > 0; });
+            finished.insert(n);
+            changed.notify_all();
+            return WriteResult{job.path, failing.count(n) ? WriteStatus::NOT_CREATED : WriteStatus::WRITTEN, 0};
+        };
+    }
+    void release(int n) {
+        std::lock_guard lock(mutex);
+        open.insert(n);
+        changed.notify_all();
+    }
+    void release_all() {
+        std::lock_guard lock(mutex);
+        all_open = true;
+        changed.notify_all();
+    }
+    void wait_finished(int n) {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return finished.count(n) > 0; });
+    }
+    std::set<int> started_now() {
+        std::lock_guard lock(mutex);
+        return started;
+    }
+};
+
+WriteJob job(int n, std::size_t size = 10) { return {std::to_string(n), std::string(size, 'x'), {}}; }
+
+std::vector<std::string> take_all(WriteQueue& queue, std::vector<WriteStatus>* statuses = nullptr) {
+    std::vector<std::string> paths;
+    while (std::optional<WriteResult> result = queue.take(true)) {
+        paths.push_back(result->path);
+        if (statuses) statuses->push_back(result->status);
+    }
+    return paths;
+}
+
+}  // namespace
+
+TEST(WriteQueue, ResultsComeBackInTheOrderGiven) {
+    Gates gates;
+    WriteQueue queue(3, 1000, gates.writer());
+    for (int n = 0; n < 3; ++n) queue.submit(job(n));
+    gates.release(2);
+    gates.release(1);
+    gates.wait_finished(2);
+    gates.wait_finished(1);
+    EXPECT_FALSE(queue.take(false)) << "a later file done must wait for the first";
+    gates.release_all();
+    for (int n = 3; n < 40; ++n) queue.submit(job(n));
+    std::vector<std::string> expected;
+    for (int n = 0; n < 40; ++n) expected.push_back(std::to_string(n));
+    EXPECT_EQ(expected, take_all(queue));
+    EXPECT_FALSE(queue.pending());
+}
+
+TEST(WriteQueue, AFailedFileHoldsLaterStartsUntilDecided) {
+    for (bool go_on : {true, false}) {
+        SCOPED_TRACE(go_on ? "go on" : "stop");
+        Gates gates;
+        gates.failing = {2};
+        gates.release_all();
+        WriteQueue queue(2, 1000, gates.writer());
+        for (int n = 0; n < 3; ++n) queue.submit(job(n));
+        ASSERT_EQ("0", queue.take(true)->path);
+        ASSERT_EQ("1", queue.take(true)->path);
+        std::optional<WriteResult> failure = queue.take(true);
+        ASSERT_EQ("2", failure->path);
+        EXPECT_TRUE(failed(*failure));
+        for (int n = 3; n < 6; ++n) queue.submit(job(n));
+        EXPECT_FALSE(queue.take(false)) << "nothing may start before the decision";
+        EXPECT_EQ((std::set<int>{0, 1, 2}), gates.started_now());
+
+        if (go_on) queue.go_on();
+        else queue.stop();
+        std::vector<WriteStatus> statuses;
+        EXPECT_EQ((std::vector<std::string>{"3", "4", "5"}), take_all(queue, &statuses));
+        WriteStatus later = go_on ? WriteStatus::WRITTEN : WriteStatus::NOT_STARTED;
+        EXPECT_EQ((std::vector<WriteStatus>{later, later, later}), statuses);
+        EXPECT_EQ(go_on ? (std::set<int>{0, 1, 2, 3, 4, 5}) : (std::set<int>{0, 1, 2}), gates.started_now());
+    }
+}
+
+TEST(WriteQueue, BytesInFlightStayWithinTheBudget) {
+    Gates gates;
+    WriteQueue queue(4, 100, gates.writer());
+    EXPECT_TRUE(queue.takes(100));
+    EXPECT_FALSE(queue.takes(101)) << "a message larger than the budget is written by the caller";
+    queue.submit(job(0, 40));
+    queue.submit(job(1, 40));
+    EXPECT_FALSE(queue.has_room(40));
+    EXPECT_TRUE(queue.has_room(20));
+    gates.release(1);
+    gates.wait_finished(1);
+    EXPECT_TRUE(queue.has_room(40)) << "a file written frees its bytes before its result is taken";
+    gates.release_all();
+    take_all(queue);
+    EXPECT_TRUE(queue.has_room(100));
+}
+
+TEST(WriteQueue, WritesTheFileWithItsTime) {
+    auto dir = std::filesystem::temp_directory_path() / (std::string("parcelo-") + run_tag() + "-write-queue");
+    std::filesystem::create_directories(dir);
+    FileTime time = date_to_file_time({2001, 2, 3, 4, 5, 6});
+    WriteQueue queue(2, 1 << 20);
+    std::string path = (dir / "m.eml").string();
+    queue.submit({path, "a\r\n\x1A\r\n", time});
+    queue.submit({(dir / "missing" / "m.eml").string(), "b\r\n", time});
+    std::optional<WriteResult> written = queue.take(true);
+    EXPECT_EQ(WriteStatus::WRITTEN, written->status);
+    {
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_EQ("a\r\n\x1A\r\n", std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    DirListing listing = list_dir(path);
+    ASSERT_TRUE(listing && listing->size() == 1);
+    EXPECT_EQ(2001, (*listing)[0].year);
+    EXPECT_EQ(6, (*listing)[0].second);
+    EXPECT_EQ(WriteStatus::NOT_CREATED, queue.take(true)->status);
+    queue.stop();
+    std::filesystem::remove_all(dir);
+}
