@@ -7,6 +7,7 @@
 #include "mailbox/reader.h"
 #include "message/file_names.h"
 #include "platform/file_system.h"
+#include "platform/foreign.h"
 #include "platform/text.h"
 
 namespace {
@@ -100,7 +101,8 @@ void list_folder(Walk& walk, const std::string& dir, const std::string& folder, 
         const std::string sub_dir = dir + sub + path_separator;
         // An output directory inside the tree holds our own files of an earlier run.
         if ((windows_patterns() ? lower_case(sub_dir) : sub_dir) == run_state.output_dir) continue;
-        if (sub_dir.size() + walk.pattern.size() + 1 > LONGEST_LISTED_PATH) {
+        // Characters, not bytes: a name in another script takes several bytes a character inside.
+        if (character_count(sub_dir) + character_count(walk.pattern) + 1 > LONGEST_LISTED_PATH) {
             walk.matched = true;
             walk.list.files.push_back({sub, "d", 0, folder, "", Listed::FOLDER_TOO_DEEP});
             continue;

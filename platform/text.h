@@ -7,10 +7,13 @@ std::string lower_case(std::string_view text);
 std::string upper_case(std::string_view text);
 
 //--- the edge between our cp1252 texts and the outside world
-// Windows: unchanged. POSIX: cp1252 <-> UTF-8; what cp1252 cannot hold (any other character, a
-// byte that is not UTF-8) is carried inside in a form of its own, so every name comes back.
+// What the code page cannot hold (any other character, on POSIX a byte that is not UTF-8) is
+// carried inside in a form of its own (foreign.h), so every name comes back. POSIX: cp1252 <->
+// UTF-8. Windows: unchanged; the wide system calls convert (win32/wide.h).
 std::string external_text(std::string_view cp1252);  // for system calls: the exact bytes
 std::string internal_text(std::string_view external);
-std::string shown_text(std::string_view cp1252);  // for terminal and log; valid UTF-8 on POSIX
+// For terminal and log: valid UTF-8 on POSIX; on Windows the ANSI code page, with "<U+0416>"
+// for what it lacks.
+std::string shown_text(std::string_view cp1252);
 // UTF-8 to the ANSI code page (cp1252 on POSIX); a character it lacks, or a stray byte, is "?".
 std::string ansi_text(std::string_view utf8);

@@ -6,18 +6,19 @@
 #include <exception>
 
 #include "platform/crash.h"
+#include "platform/win32/wide.h"
 
 namespace {
 
 struct CrashSetup {
-    std::string report_path;
+    std::wstring report_path;  // converted once: the filter should not need to allocate
     CrashRoutine routine = nullptr;
 };
 CrashSetup setup;
 
 void append_report(const char* text) {
     if (setup.report_path.empty()) return;
-    HANDLE file = CreateFileA(setup.report_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE file = CreateFileW(setup.report_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
@@ -74,7 +75,7 @@ LONG WINAPI exception_filter(EXCEPTION_POINTERS* info) {
 }  // namespace
 
 void install_crash_handler(const std::string& report_path, CrashRoutine routine) {
-    setup.report_path = report_path;
+    setup.report_path = wide_text(report_path);
     setup.routine = routine;
     SetUnhandledExceptionFilter(exception_filter);
     std::set_terminate(on_terminate);
@@ -84,7 +85,7 @@ void install_crash_handler(const std::string& report_path, CrashRoutine routine)
 void set_crash_texts(const CrashTexts&) {}
 
 std::FILE* open_crash_report() {
-    return setup.report_path.empty() ? nullptr : std::fopen(setup.report_path.c_str(), "a");
+    return setup.report_path.empty() ? nullptr : _wfopen(setup.report_path.c_str(), L"a");
 }
 
 void raise_unexpected_failure(const char* what) {

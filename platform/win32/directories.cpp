@@ -1,13 +1,17 @@
-// Directory listings, FAT slot counts, creation and deletion over kernel32.
+// Directory listings, FAT slot counts, creation and deletion over the kernel32 wide calls.
 #include <windows.h>
+
+#include <cwchar>
 
 #include "platform/crash.h"
 #include "platform/file_system.h"
+#include "platform/foreign.h"
+#include "platform/win32/wide.h"
 
 namespace {
 
 // Only links and junctions: other reparse points (deduplicated or cloud files) are plain entries.
-bool is_link(const WIN32_FIND_DATAA& found) {
+bool is_link(const WIN32_FIND_DATAW& found) {
     return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
            (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
 }
@@ -23,9 +27,9 @@ std::string attribute_letters(DWORD attributes) {
     return letters;
 }
 
-DirEntry entry_of(const WIN32_FIND_DATAA& found) {
+DirEntry entry_of(const WIN32_FIND_DATAW& found) {
     DirEntry entry;
-    entry.name = found.cFileName;
+    entry.name = inside_text(found.cFileName);
     entry.attributes = attribute_letters(found.dwFileAttributes);
     if (is_link(found)) entry.attributes += 'l';
     // Both halves: with the low half alone a 4 GiB file would pass for an empty one.
@@ -49,44 +53,44 @@ bool is_valid(HANDLE handle) { return handle != INVALID_HANDLE_VALUE; }
 }  // namespace
 
 DirListing list_dir(const std::string& path) {
-    if (path.size() > LONGEST_LISTED_PATH) raise_unexpected_failure("list_dir: path longer than 255 characters");
+    if (character_count(path) > LONGEST_LISTED_PATH) raise_unexpected_failure("list_dir: path longer than 255 characters");
     std::string pattern = path;
     while (pattern.size() > 1 && (pattern.back() == ' ' || pattern.back() == '\t' || pattern.back() == '\\'))
         pattern.pop_back();
 
-    WIN32_FIND_DATAA found;
-    HANDLE handle = FindFirstFileA(pattern.c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE handle = FindFirstFileW(wide_text(pattern).c_str(), &found);
     bool names_directory = is_valid(handle) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                            pattern.find_first_of("*?") == std::string::npos;
     // A directory or a drive is listed by its contents, not by its own entry.
     if ((!pattern.empty() && pattern.back() == ':') || names_directory) {
         if (is_valid(handle)) FindClose(handle);
         pattern += "\\*.*";
-        handle = FindFirstFileA(pattern.c_str(), &found);
+        handle = FindFirstFileW(wide_text(pattern).c_str(), &found);
     }
     if (!is_valid(handle)) return std::nullopt;
     std::vector<DirEntry> entries;
     do {
         entries.push_back(entry_of(found));
-    } while (FindNextFileA(handle, &found));
+    } while (FindNextFileW(handle, &found));
     FindClose(handle);
     return entries;
 }
 
 std::uint64_t count_dir_slots(const std::string& pattern) {
-    WIN32_FIND_DATAA found;
-    HANDLE handle = FindFirstFileA(pattern.c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE handle = FindFirstFileW(wide_text(pattern).c_str(), &found);
     if (!is_valid(handle)) return 0;
     std::uint64_t slots = 0;
     do {
-        // 13 characters per long-name slot, plus the 8.3 slot when a separate short name exists.
-        slots += (lstrlenA(found.cFileName) + 12) / 13;
+        // 13 UTF-16 units per long-name slot, plus the 8.3 slot when a separate short name exists.
+        slots += (std::wcslen(found.cFileName) + 12) / 13;
         if (found.cAlternateFileName[0] != '\0') slots += 1;
-    } while (FindNextFileA(handle, &found));
+    } while (FindNextFileW(handle, &found));
     FindClose(handle);
     return slots;
 }
 
-int create_dir(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) ? 0 : -1; }
+int create_dir(const std::string& path) { return CreateDirectoryW(wide_text(path).c_str(), nullptr) ? 0 : -1; }
 
-int delete_file(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : -1; }
+int delete_file(const std::string& path) { return DeleteFileW(wide_text(path).c_str()) ? 0 : -1; }

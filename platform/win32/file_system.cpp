@@ -1,8 +1,9 @@
-// Paths and volumes over the kernel32 ANSI calls.
+// Paths and volumes over the kernel32 wide calls.
 #include <windows.h>
 
 #include "platform/file_system.h"
 #include "platform/text.h"
+#include "platform/win32/wide.h"
 
 const char path_separator = '\\';
 
@@ -14,47 +15,49 @@ namespace {
 template <typename Fill>
 std::optional<std::string> measured_text(DWORD needed, DWORD extra, Fill fill) {
     if (needed == 0) return std::nullopt;
-    std::string buffer(needed + extra, '\0');
+    std::wstring buffer(needed + extra, L'\0');
     DWORD written = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
     if (written == 0 || written >= buffer.size()) return std::nullopt;
     buffer.resize(written);
-    return buffer;
+    return inside_text(buffer);
 }
 
 }  // namespace
 
 std::string full_path(const std::string& path) {
-    DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-    auto text = measured_text(needed, 0, [&](char* buffer, DWORD size) {
-        return GetFullPathNameA(path.c_str(), size, buffer, nullptr);
+    const std::wstring wide = wide_text(path);
+    DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    auto text = measured_text(needed, 0, [&](wchar_t* buffer, DWORD size) {
+        return GetFullPathNameW(wide.c_str(), size, buffer, nullptr);
     });
     return text ? *text : path;
 }
 
 std::string long_path(const std::string& path) {
-    char probe[1] = {0};
-    DWORD needed = GetLongPathNameA(path.c_str(), probe, 0);
-    auto text = measured_text(needed, 1, [&](char* buffer, DWORD size) {
-        return GetLongPathNameA(path.c_str(), buffer, size);
+    const std::wstring wide = wide_text(path);
+    wchar_t probe[1] = {0};
+    DWORD needed = GetLongPathNameW(wide.c_str(), probe, 0);
+    auto text = measured_text(needed, 1, [&](wchar_t* buffer, DWORD size) {
+        return GetLongPathNameW(wide.c_str(), buffer, size);
     });
     return text ? *text : path;
 }
 
 std::string temp_dir() {
-    char probe[1] = {0};
-    DWORD needed = GetTempPathA(0, probe);
-    auto text = measured_text(needed, 1, [](char* buffer, DWORD size) { return GetTempPathA(size, buffer); });
+    wchar_t probe[1] = {0};
+    DWORD needed = GetTempPathW(0, probe);
+    auto text = measured_text(needed, 1, [](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
     return text ? *text : std::string();
 }
 
 std::string program_path() {
-    std::string buffer(MAX_PATH, '\0');
+    std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        DWORD written = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD written = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (written == 0) return {};
         if (written < buffer.size()) {
             buffer.resize(written);
-            return buffer;
+            return inside_text(buffer);
         }
         buffer.resize(buffer.size() * 2);  // truncated: try a larger buffer
     }
@@ -74,13 +77,14 @@ VolumeInfo volume_info(const std::string& path) {
     } else if (!path.empty()) {
         root = path.substr(0, 1) + ":\\";
     }
-    char name[MAX_PATH + 1] = {0};
+    wchar_t name[MAX_PATH + 1] = {0};
     DWORD max_length = 0;
     VolumeInfo info;
+    const std::wstring wide_root = wide_text(root);
     // An empty path asks for the current drive's root (a null root name).
-    if (GetVolumeInformationA(path.empty() ? nullptr : root.c_str(), nullptr, 0, nullptr, &max_length,
-                              nullptr, name, sizeof name)) {
-        info.file_system_name = name;
+    if (GetVolumeInformationW(path.empty() ? nullptr : wide_root.c_str(), nullptr, 0, nullptr, &max_length,
+                              nullptr, name, MAX_PATH + 1)) {
+        info.file_system_name = inside_text(name);
         info.max_component_length = max_length;
     }
     return info;
@@ -90,7 +94,7 @@ std::string volume_label(const std::string& path) { return upper_case(path.subst
 
 DiskSpace disk_free(const std::string& path) {
     ULARGE_INTEGER available, total, free;
-    if (!GetDiskFreeSpaceExA(path.c_str(), &available, &total, &free)) return {};
+    if (!GetDiskFreeSpaceExW(wide_text(path).c_str(), &available, &total, &free)) return {};
     return {static_cast<std::int64_t>(available.QuadPart), static_cast<std::int64_t>(total.QuadPart),
             static_cast<std::int64_t>(free.QuadPart)};
 }

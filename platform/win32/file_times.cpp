@@ -4,6 +4,7 @@
 #include <io.h>
 
 #include "platform/file_system.h"
+#include "platform/win32/wide.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ FileTime local_to_utc(FileTime local) {
 // Backup semantics let the same call open a directory.
 int set_file_times(const std::string& path, const FileTime* creation, const FileTime* access,
                    const FileTime* write) {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE handle = CreateFileW(wide_text(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return -1;
     BOOL done = set_handle_times(handle, creation, access, write);

@@ -4,6 +4,7 @@
 #include <io.h>
 
 #include "platform/file_system.h"
+#include "platform/win32/wide.h"
 
 namespace {
 
@@ -20,9 +21,11 @@ DWORD locked_length_high(HANDLE handle) {
 
 }  // namespace
 
-std::FILE* open_file(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+std::FILE* open_file(const std::string& path, const char* mode) {
+    return _wfopen(wide_text(path).c_str(), wide_text(mode).c_str());
+}
 
-std::FILE* open_shared_append(const std::string& path) { return std::fopen(path.c_str(), "a"); }
+std::FILE* open_shared_append(const std::string& path) { return open_file(path, "a"); }
 
 std::uint64_t file_position(std::FILE* file) {
     long long position = _ftelli64(file);

@@ -1,7 +1,8 @@
-// Case mapping of the ANSI code page; texts need no conversion on Windows, only settings
-// files saved as UTF-8 do.
+// Case mapping of the ANSI code page; texts are converted at the wide system calls
+// (wide.cpp), here only for the log and for settings files saved as UTF-8.
 #include <windows.h>
 
+#include <cstdio>
 #include <optional>
 
 #include "platform/foreign.h"
@@ -26,7 +27,30 @@ std::string upper_case(std::string_view text) { return mapped(text, CharUpperBuf
 
 std::string external_text(std::string_view cp1252) { return std::string(cp1252); }
 std::string internal_text(std::string_view external) { return std::string(external); }
-std::string shown_text(std::string_view cp1252) { return std::string(cp1252); }
+// The log and the crash report stay in the ANSI code page, byte for byte as before; what it
+// lacks is written as "<U+0416>": readable, exact, and never part of a real name, which
+// cannot hold "<" or ">".
+std::string shown_text(std::string_view inside) {
+    if (inside.find(FOREIGN) == std::string_view::npos) return std::string(inside);
+    std::string out;
+    out.reserve(inside.size());
+    for (std::size_t at = 0; at < inside.size();) {
+        const auto value = inside[at] == FOREIGN ? foreign_at(inside, at) : std::nullopt;
+        if (!value) {
+            out += inside[at++];
+            continue;
+        }
+        if (*value >= RAW) {
+            out += static_cast<char>(*value - RAW);
+        } else {
+            char code[16];
+            std::snprintf(code, sizeof code, "<U+%04X>", static_cast<unsigned>(*value));
+            out += code;
+        }
+        at += FOREIGN_SIZE;
+    }
+    return out;
+}
 
 namespace {
 

@@ -169,6 +169,10 @@ def _fields(line):
     for c in chars:
         if c == "\\":
             escaped = next(chars, "")
+            if escaped == "u" and next(chars, "") == "{":  # a character the code page lacks
+                digits = "".join(iter(lambda: next(chars, "}"), "}"))
+                current.append(chr(int(digits, 16)))
+                continue
             current.append(plain.get(escaped, "\\" + escaped))
         elif c == "|":
             fields.append("".join(current))

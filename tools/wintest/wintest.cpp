@@ -30,10 +30,40 @@ struct Query {
     double timeout = -1;             // seconds; negative: the verb's default
 };
 
+std::wstring wide_window_text(HWND hwnd) {
+    wchar_t buffer[4096];
+    int length = GetWindowTextW(hwnd, buffer, 4096);
+    return std::wstring(buffer, length > 0 ? length : 0);
+}
+
+// The ANSI bytes of one character (a pair of surrogates counts as one), or false when the
+// code page lacks it; no best fit, which would show "L" for "Ł".
+bool ansi_bytes(const wchar_t* units, int count, std::string& out) {
+    char bytes[16];
+    BOOL defaulted = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units, count, bytes, sizeof bytes, nullptr, &defaulted);
+    if (length <= 0 || defaulted) return false;
+    out.append(bytes, length);
+    return true;
+}
+
+// Calls `each` with every character of `text` as its units.
+template <typename Each>
+void for_each_character(const std::wstring& text, Each each) {
+    for (std::size_t at = 0; at < text.size();) {
+        int count = text[at] >= 0xD800 && text[at] <= 0xDBFF && at + 1 < text.size() ? 2 : 1;
+        each(text.data() + at, count);
+        at += count;
+    }
+}
+
+// For comparing with captions and button labels: "?" for what the code page lacks.
 std::string window_text(HWND hwnd) {
-    char buffer[4096];
-    int length = GetWindowTextA(hwnd, buffer, sizeof buffer);
-    return std::string(buffer, length > 0 ? length : 0);
+    std::string out;
+    for_each_character(wide_window_text(hwnd), [&](const wchar_t* units, int count) {
+        if (!ansi_bytes(units, count, out)) out += '?';
+    });
+    return out;
 }
 
 std::string class_of(HWND hwnd) {
@@ -119,6 +149,25 @@ std::string escaped(const std::string& text) {
     return out;
 }
 
+// A window's text as printed: escaped as above, and a character the code page lacks as
+// "\u{41F}" (its Unicode value in hex).
+std::string shown_text(HWND hwnd) {
+    std::string out;
+    for_each_character(wide_window_text(hwnd), [&](const wchar_t* units, int count) {
+        std::string bytes;
+        if (ansi_bytes(units, count, bytes)) {
+            out += escaped(bytes);
+            return;
+        }
+        unsigned long code = units[0];
+        if (count == 2) code = 0x10000 + ((code - 0xD800) << 10) + (units[1] - 0xDC00);
+        char text[16];
+        std::snprintf(text, sizeof text, "\\u{%lX}", code);
+        out += text;
+    });
+    return out;
+}
+
 unsigned long style_of(HWND hwnd) { return static_cast<unsigned long>(GetWindowLongA(hwnd, GWL_STYLE)); }
 
 void print_window(HWND hwnd) {
@@ -126,7 +175,7 @@ void print_window(HWND hwnd) {
     GetWindowRect(hwnd, &outer);
     RECT client{};
     GetClientRect(hwnd, &client);
-    std::printf("window|%s|%s|%ld,%ld,%ld,%ld|%08lX|%08lX\n", escaped(window_text(hwnd)).c_str(),
+    std::printf("window|%s|%s|%ld,%ld,%ld,%ld|%08lX|%08lX\n", shown_text(hwnd).c_str(),
                 escaped(class_of(hwnd)).c_str(), outer.left, outer.top, outer.right - outer.left,
                 outer.bottom - outer.top, style_of(hwnd),
                 static_cast<unsigned long>(GetWindowLongA(hwnd, GWL_EXSTYLE)));
@@ -137,7 +186,7 @@ void print_window(HWND hwnd) {
         // Positions relative to the client area of the control's own parent.
         MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&box), 2);
         std::printf("%s|%s|%ld,%ld,%ld,%ld|%08lX\n", escaped(class_of(child)).c_str(),
-                    escaped(window_text(child)).c_str(), box.left, box.top, box.right - box.left,
+                    shown_text(child).c_str(), box.left, box.top, box.right - box.left,
                     box.bottom - box.top, style_of(child));
     }
 }

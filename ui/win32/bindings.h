@@ -7,6 +7,7 @@
 
 #define PARCELO_BOX_FUNCTIONS(X) \
     X("user32.dll", MessageBoxA)   \
+    X("user32.dll", MessageBoxW)   \
     X("user32.dll", GetActiveWindow)
 
 #define PARCELO_UI_FUNCTIONS(X)                  \
@@ -27,6 +28,7 @@
     X("user32.dll", GetMenuItemID)               \
     X("user32.dll", DeleteMenu)                  \
     X("user32.dll", SetWindowTextA)              \
+    X("user32.dll", SetWindowTextW)              \
     X("user32.dll", SendMessageA)                \
     X("user32.dll", SetFocus)                    \
     X("user32.dll", SetForegroundWindow)         \

@@ -1,16 +1,18 @@
 #include "ui/dialogs.h"
 
+#include "platform/win32/wide.h"
 #include "ui/win32/bindings.h"
 #include "ui/win32/progress_window.h"
 
 namespace {
 
 // Owned by the progress window once it exists, before that by whatever window is active.
+// Wide, so that a path the ANSI code page cannot hold is shown as it is.
 int show_box(const std::string& text, UINT style) {
     HWND owner = progress_window();
     bring_to_front(owner);
     if (!owner) owner = bound::GetActiveWindow();
-    return bound::MessageBoxA(owner, text.c_str(), "parcelo", style);
+    return bound::MessageBoxW(owner, wide_text(text).c_str(), L"parcelo", style);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "app/entry.h"
 #include "app/messages.h"
+#include "platform/win32/wide.h"
 #include "ui/percent.h"
 #include "ui/progress.h"
 #include "ui/win32/bindings.h"
@@ -96,9 +97,10 @@ void bring_to_front(HWND window) {
 
 void set_bytes_per_percent(double value) { progress.count.bytes_per_percent = value; }
 
+// Wide, so that a path the ANSI code page cannot hold is shown as it is.
 void show_names(const std::string& source, const std::string& target) {
-    if (!source.empty()) bound::SetWindowTextA(progress.source_label, source.c_str());
-    if (!target.empty()) bound::SetWindowTextA(progress.target_label, target.c_str());
+    if (!source.empty()) bound::SetWindowTextW(progress.source_label, wide_text(source).c_str());
+    if (!target.empty()) bound::SetWindowTextW(progress.target_label, wide_text(target).c_str());
 }
 
 void show_progress(std::uint64_t bytes) {
