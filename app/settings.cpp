@@ -1,4 +1,4 @@
-// parcelo.ini: extension, prefixes, replacements, name length, the largest mailbox.
+// parcelo.ini: extension, prefixes, replacements, name length, the largest mailbox, Unicode names.
 #include "app/settings.h"
 
 #include <algorithm>
@@ -129,6 +129,12 @@ void apply_writers(std::string_view value) {
     if (count && *count >= 1 && *count <= 64 && *count == std::floor(*count)) settings.writers = static_cast<int>(*count);
 }
 
+// 1 keeps what the code page lacks in names; 0 the 8-bit names; anything else changes nothing.
+void apply_unicode(std::string_view value) {
+    const std::optional<double> on = to_number(value);
+    if (on && (*on == 0 || *on == 1)) settings.unicode_names = *on == 1;
+}
+
 }  // namespace
 
 SettingsFile parse_settings_text(std::string_view text) {
@@ -199,18 +205,22 @@ std::optional<std::string> apply_settings(const SettingsFile& file) {
     // Every section name is checked before any key is looked at.
     for (const SettingsSection& section : file.sections) {
         const std::string name = lower_case(section.name);
-        if (!name.empty() && name != "mailfiles" && name != "mailboxes")
+        if (!name.empty() && name != "mailfiles" && name != "mailboxes" && name != "names")
             return format_text(MSG_UNKNOWN_SECTION, section.name);
     }
 
-    std::optional<std::string> prefixes, replacements, length, mailbox_size, writers;
+    std::optional<std::string> prefixes, replacements, length, mailbox_size, writers, unicode;
     for (const SettingsSection& section : file.sections) {
         if (section.name.empty()) continue;
-        const bool mailboxes = lower_case(section.name) == "mailboxes";
+        const std::string section_name = lower_case(section.name);
+        const bool mailboxes = section_name == "mailboxes", names = section_name == "names";
         for (const SettingsEntry& entry : section.entries) {
             const std::string key = lower_case(entry.key);
             if (key.empty()) continue;
-            if (mailboxes) {
+            if (names) {
+                if (key != "unicode") return format_text(MSG_UNKNOWN_KEY, entry.key);
+                unicode = entry.value;
+            } else if (mailboxes) {
                 if (key == "maxmailboxsize") mailbox_size = entry.value;
                 else if (key == "writers") writers = entry.value;
                 else return format_text(MSG_UNKNOWN_KEY, entry.key);
@@ -243,6 +253,7 @@ std::optional<std::string> apply_settings(const SettingsFile& file) {
     if (length) apply_length(*length);
     if (mailbox_size) apply_mailbox_size(*mailbox_size);
     if (writers) apply_writers(*writers);
+    if (unicode) apply_unicode(*unicode);
     return std::nullopt;
 }
 

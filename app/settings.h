@@ -16,6 +16,7 @@ struct Settings {
     int name_budget = 46;  // max_filename_length - (extension length + 10)
     int max_mailbox_size = 2;  // in GiB; 0: no limit
     int writers = 0;  // threads that write message files; 0: one per processor, at most 8
+    bool unicode_names = false;  // [Names] Unicode: keep in names what the code page lacks
 };
 extern Settings settings;
 

@@ -61,15 +61,15 @@ std::optional<Word> decode_inner(std::string_view inner) {
     return std::nullopt;
 }
 
-std::string convert_words(const std::vector<Word>& words) {
+std::string convert_words(const std::vector<Word>& words, bool unicode) {
     if (words.size() > 1) {
         std::string joined;
         for (const Word& word : words) joined += word.bytes;
-        if (std::optional<std::string> utf8 = charset_to_utf8(joined, words.front().charset)) return name_text(*utf8);
+        if (std::optional<std::string> utf8 = charset_to_utf8(joined, words.front().charset)) return name_text(*utf8, unicode);
     }
     // each on its own, so that one broken word does not take its neighbours' text along
     std::string out;
-    for (const Word& word : words) out += convert_charset(word.bytes, word.charset);
+    for (const Word& word : words) out += convert_charset(word.bytes, word.charset, unicode);
     return out;
 }
 
@@ -77,17 +77,17 @@ std::string convert_words(const std::vector<Word>& words) {
 
 // Positions are 0-based here: `done` is one past the last byte consumed. A raw subject
 // that is UTF-8 throughout is read as such; any other stays as the bytes it is.
-std::string decode_words(std::string_view raw) {
+std::string decode_words(std::string_view raw, bool unicode) {
     const bool raw_utf8 = has_8bit(raw) && valid_utf8(raw);
     std::size_t p = raw.find("=?");
-    if (p == std::string_view::npos) return raw_utf8 ? name_text(raw) : std::string(raw);
+    if (p == std::string_view::npos) return raw_utf8 ? name_text(raw, unicode) : std::string(raw);
     std::string out;
     out.reserve(raw.size());
     std::vector<Word> words;  // adjacent words of one charset, not converted yet
     auto append_plain = [&](std::string_view text) {
-        if (!words.empty()) out += convert_words(words);
+        if (!words.empty()) out += convert_words(words, unicode);
         words.clear();
-        out += raw_utf8 ? name_text(text) : std::string(text);
+        out += raw_utf8 ? name_text(text, unicode) : std::string(text);
     };
     std::size_t done = 0;
     while (p != std::string_view::npos) {
@@ -179,13 +179,14 @@ std::string decode_b(std::string_view text) {
     return out;
 }
 
-std::string convert_charset(std::string_view bytes, std::string_view charset) {
-    if (std::optional<std::string> utf8 = charset_to_utf8(bytes, charset)) return name_text(*utf8);
+std::string convert_charset(std::string_view bytes, std::string_view charset, bool unicode) {
+    if (std::optional<std::string> utf8 = charset_to_utf8(bytes, charset)) return name_text(*utf8, unicode);
     return std::string(bytes);
 }
 
-// The ANSI code page's text of well-formed UTF-8, "_" for a character it lacks.
-std::string name_text(std::string_view utf8) {
+// The ANSI code page's text of well-formed UTF-8; a character it lacks is "_", or its
+// inside form for Unicode names.
+std::string name_text(std::string_view utf8, bool unicode) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t at = 0; at < utf8.size();) {
@@ -197,6 +198,8 @@ std::string name_text(std::string_view utf8) {
             out += utf8[at];  // not reached: callers hand in well-formed text
         } else if (ansi_holds(code)) {
             out += ansi_character(code);
+        } else if (unicode) {
+            append_foreign(out, code);
         } else {
             out += '_';
         }

@@ -13,6 +13,8 @@
 #include "message/encoded_words.h"
 #include "message/tokens.h"
 #include "platform/case_folding.h"
+#include "platform/foreign.h"
+#include "platform/name_limits.h"
 #include "platform/text.h"
 
 namespace {
@@ -131,10 +133,36 @@ bool names_a_device(std::string_view name) {
     return (digit >= '1' && digit <= '9') || digit == '\xB9' || digit == '\xB2' || digit == '\xB3';
 }
 
+// Direction marks and embeddings would make a name read in another order than it is
+// written; C1 controls and line separators are controls too.
+bool is_foreign_control(char32_t code) {
+    return (code >= 0x80 && code <= 0x9F) || code == 0x200E || code == 0x200F || (code >= 0x202A && code <= 0x202E) ||
+           (code >= 0x2066 && code <= 0x2069) || code == 0x2028 || code == 0x2029 || code == 0xFEFF;
+}
+
+// Bytes of the character at `at`: with Unicode names a character the code page lacks is one.
+std::size_t step_at(std::string_view name, std::size_t at) {
+    return settings.unicode_names ? character_size(name, at) : 1;
+}
+
+constexpr std::size_t SUFFIX_SIZE = 10;   // "_%08X%X"
+constexpr std::size_t COUNTER_ROOM = 8;  // up to "[999999]"
+
+// A name longer than the budget keeps its first budget - 3 characters and the ellipsis. It
+// must also fit the file system with the suffix, a counter and the extension: 255 units
+// hold only 127 Cyrillic letters in UTF-8, fewer emoji, so a long budget cuts there first.
 void cut_to_budget(std::string& name) {
-    std::size_t budget = settings.name_budget > 3 ? static_cast<std::size_t>(settings.name_budget) : 3;
-    if (name.size() <= budget) return;
-    name.resize(budget - 3);
+    const std::size_t budget = settings.name_budget > 3 ? static_cast<std::size_t>(settings.name_budget) : 3;
+    const std::size_t fixed = SUFFIX_SIZE + COUNTER_ROOM + name_units(settings.file_extension);
+    const std::size_t room = fixed < LONGEST_NAME ? LONGEST_NAME - fixed : 0;
+    // the common short name: no character takes fewer bytes, nor more than three units a byte
+    if (name.size() <= budget && 3 * name.size() <= room) return;
+    std::vector<std::size_t> ends;  // where each character ends
+    for (std::size_t at = 0; at < name.size(); at += step_at(name, at)) ends.push_back(at + step_at(name, at));
+    if (ends.size() <= budget && name_units(name) <= room) return;
+    std::size_t keep = std::min(ends.size(), budget - 3);
+    while (keep > 0 && name_units(name.substr(0, ends[keep - 1]) + settings.ellipsis) > room) --keep;
+    name.resize(keep > 0 ? ends[keep - 1] : 0);
     name += settings.ellipsis;
 }
 
@@ -181,7 +209,18 @@ std::string clean_subject(std::string_view decoded) {
     std::string out;
     out.reserve(s.size());
     bool in_blanks = false;
-    for (char c : s) {
+    for (std::size_t at = 0; at < s.size();) {
+        const std::size_t size = step_at(s, at);
+        char c = s[at];
+        at += size;
+        if (size > 1) {  // a character the code page lacks: kept whole, unless it is a control
+            const std::optional<char32_t> code = foreign_at(s, at - size);
+            if (!code || !is_foreign_control(*code)) {
+                out.append(s, at - size, size);
+                in_blanks = false;
+                continue;
+            }
+        }
         if (static_cast<unsigned char>(c) < 32)
             c = settings.space_char;
         else
@@ -224,7 +263,7 @@ std::string make_unique(const std::string& name) {
 
 BuiltName build_file_name(std::string_view raw_subject, const DateTime& date, double zone_hours) {
     BuiltName built;
-    built.subject = decode_words(raw_subject);
+    built.subject = decode_words(raw_subject, settings.unicode_names);
     std::string stem = clean_subject(built.subject);
 
     // the packed date as 32 bits, two's complement when a zone moved it before 1980

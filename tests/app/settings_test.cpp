@@ -289,6 +289,22 @@ TEST_F(SettingsTest, WritersTakesWholeNumbersUpTo64) {
     EXPECT_EQ("Doppelter Name in Zeile 3.", apply("[Mailboxes]\nWriters=2\nwriters=3\n"));
 }
 
+TEST_F(SettingsTest, UnicodeNamesValues) {
+    struct Case {
+        const char* value;
+        bool on;
+    };
+    for (const Case& c : {Case{"1", true}, Case{" 1.0", true}, Case{"0", false}, Case{"2", false},
+                          Case{"ja", false}, Case{"", false}}) {
+        reset_app_state();
+        EXPECT_EQ("", apply(std::string("[NAMES]\nUnicode = ") + c.value + "\n"));
+        EXPECT_EQ(c.on, settings.unicode_names) << c.value;
+    }
+    reset_app_state();
+    EXPECT_EQ("Unbekannter Schl\xFCssel 'Unicode'.", apply("[mailfiles]\nUnicode=1\n"));
+    EXPECT_EQ("Unbekannter Schl\xFCssel 'maxfilenamelength'.", apply("[Names]\nmaxfilenamelength=50\n"));
+}
+
 TEST_F(SettingsTest, MailboxLimitInBytes) {
     const std::uint64_t gib = 1ull << 30;
     EXPECT_FALSE(mailbox_too_large(2 * gib));  // the default: exactly 2 GiB is still read

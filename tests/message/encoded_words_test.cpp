@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/foreign.h"
 #include "platform/utf8.h"
 
 TEST(DecodeWords, QAndBBecomeBytes) {
@@ -82,40 +83,61 @@ TEST(DecodeB, GroupsAndPadding) {
     EXPECT_EQ("", decode_b("!!!!"));
 }
 
-// What each charset gives in the default 8-bit names: the code page's letters, "_" for the others.
+namespace {
+
+// Our text for UTF-8: the code page's letters as bytes, the others in their inside form.
+std::string inside(std::u8string_view utf8) {
+    std::string bytes(utf8.begin(), utf8.end()), out;
+    for (std::size_t at = 0; at < bytes.size();) {
+        char32_t code = static_cast<unsigned char>(bytes[at]);
+        const std::size_t length = code < 0x80 ? 1 : utf8_sequence_at(bytes, at, code);
+        append_inside(out, code);
+        at += length;
+    }
+    return out;
+}
+
+}  // namespace
+
+// What each charset gives: in the default 8-bit names the code page's letters and "_" for
+// the others; with Unicode names every character (nullptr: the same bytes as 8-bit).
 TEST(DecodeWords, EveryCharset) {
     const struct {
         const char* raw;
         const char* eight_bit;
+        const char8_t* unicode;
     } cases[] = {
-        {"=?utf-8?B?0J/RgNC40LLQtdGCLCDQutCw0Log0LTQtdC70LA/?=", "______, ___ ____?"},
-        {"=?utf-8?B?8J+OiQ==?=", "_"},
-        {"=?utf-8?Q?Za=C5=BC=C3=B3=C5=82=C4=87_g=C4=99=C5=9Bl=C4=85_ja=C5=BA=C5=84?=", "Za_\xF3__ g__l_ ja__"},
-        {"Stromrechnung M\xC3\xA4rz", "Stromrechnung M\xE4rz"},  // raw UTF-8
+        {"=?utf-8?B?0J/RgNC40LLQtdGCLCDQutCw0Log0LTQtdC70LA/?=", "______, ___ ____?", u8"Привет, как дела?"},
+        {"=?utf-8?B?8J+OiQ==?=", "_", u8"🎉"},
+        {"=?utf-8?Q?Za=C5=BC=C3=B3=C5=82=C4=87_g=C4=99=C5=9Bl=C4=85_ja=C5=BA=C5=84?=", "Za_\xF3__ g__l_ ja__", u8"Zażółć gęślą jaźń"},
+        {"Stromrechnung M\xC3\xA4rz", "Stromrechnung M\xE4rz", nullptr},  // raw UTF-8
         {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xB8\xD0\xB7 \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD1\x8B",
-         "______ __ ______"},
-        {"Re: M\xC3\xA4rz =?utf-8?q?=C3=A4?=", "Re: M\xE4rz \xE4"},
-        {"M\xE4rz", "M\xE4rz"},  // raw Latin-1 is no UTF-8
-        {"=?koi8-r?B?8NLJ18XU?=", "______"},
-        {"=?gb2312?B?xOO6ww==?=", "__"},
-        {"=?iso-2022-jp?B?GyRCJDMkcyRLJEEkTxsoQg==?=", "_____"},
-        {"=?utf-8?q?Gr=C3?= =?utf-8?q?=BC=C3=9Fe?=", "Gr\xFC\xDF" "e"},  // split inside a character
-        {"=?iso-8859-2?Q?Za=BF=F3=B3=E6?=", "Za_\xF3__"},
-        {"=?iso-8859-15?Q?5_=A4?=", "5 \x80"},
-        {"=?ISO-8859-1?Q?=80=81=A4?=", "\x80\x81\xA4"},  // Latin-1 and cp1252 keep their bytes
-        {"=?windows-1252?Q?=80=81=A4?=", "\x80\x81\xA4"},
-        {"=?us-ascii?Q?a=E4?=", "a\xE4"},
-        {"=?iso-2022-jp?B?GyRCJDMkcyRLJEEkTxsoQiBhYmM=?=", "_____ abc"},
-        {"=?euc-jp?B?pLOk86TLpMGkzw==?=", "_____"},
-        {"=?windows-1251?B?z/Do4uXy?=", "______"},
-        {"=?big5?B?p0Gmbg==?=", "__"},
-        {"=?shift_jis?B?grGC8YLJgr+CzQ==?=", "_____"},
-        {"=?euc-kr?B?vsiz5w==?=", "__"},
-        {"=?x-unknown?Q?a=E4?=", "a\xE4"},
-        {"=?utf-8?q?a?= =?koi8-r?B?8NLJ18XU?=", "a______"},
-        {"=?shift_jis?Q?=82?=", "\x82"},  // cut short: stays as it is
+         "______ __ ______", u8"Привет из Москвы"},
+        {"Re: M\xC3\xA4rz =?utf-8?q?=C3=A4?=", "Re: M\xE4rz \xE4", nullptr},
+        {"M\xE4rz", "M\xE4rz", nullptr},  // raw Latin-1 is no UTF-8
+        {"=?koi8-r?B?8NLJ18XU?=", "______", u8"Привет"},
+        {"=?gb2312?B?xOO6ww==?=", "__", u8"你好"},
+        {"=?iso-2022-jp?B?GyRCJDMkcyRLJEEkTxsoQg==?=", "_____", u8"こんにちは"},
+        {"=?utf-8?q?Gr=C3?= =?utf-8?q?=BC=C3=9Fe?=", "Gr\xFC\xDF" "e", nullptr},  // split inside a character
+        {"=?iso-8859-2?Q?Za=BF=F3=B3=E6?=", "Za_\xF3__", u8"Zażółć"},
+        {"=?iso-8859-15?Q?5_=A4?=", "5 \x80", nullptr},
+        {"=?ISO-8859-1?Q?=80=81=A4?=", "\x80\x81\xA4", nullptr},  // Latin-1 and cp1252 keep their bytes
+        {"=?windows-1252?Q?=80=81=A4?=", "\x80\x81\xA4", nullptr},
+        {"=?us-ascii?Q?a=E4?=", "a\xE4", nullptr},
+        {"=?iso-2022-jp?B?GyRCJDMkcyRLJEEkTxsoQiBhYmM=?=", "_____ abc", u8"こんにちは abc"},
+        {"=?euc-jp?B?pLOk86TLpMGkzw==?=", "_____", u8"こんにちは"},
+        {"=?windows-1251?B?z/Do4uXy?=", "______", u8"Привет"},
+        {"=?big5?B?p0Gmbg==?=", "__", u8"你好"},
+        {"=?shift_jis?B?grGC8YLJgr+CzQ==?=", "_____", u8"こんにちは"},
+        {"=?euc-kr?B?vsiz5w==?=", "__", u8"안녕"},
+        {"=?x-unknown?Q?a=E4?=", "a\xE4", nullptr},
+        {"=?utf-8?q?a?= =?koi8-r?B?8NLJ18XU?=", "a______", u8"aПривет"},
+        {"=?shift_jis?Q?=82?=", "\x82", nullptr},  // cut short: stays as it is
     };
-    for (const auto& c : cases) EXPECT_EQ(c.eight_bit, decode_words(c.raw)) << c.raw;
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.eight_bit, decode_words(c.raw)) << c.raw;
+        EXPECT_EQ(c.unicode ? inside(c.unicode) : c.eight_bit, decode_words(c.raw, true)) << c.raw;
+    }
 }
 
 TEST(Utf8Words, WellFormedOnly) {

@@ -6,7 +6,11 @@
 #include <string>
 
 #include "app/settings.h"
+#include "platform/foreign.h"
+#include "platform/name_limits.h"
+#include "platform/utf8.h"
 #include "tests/message/windows_name.h"
+#include "tests/platform/scratch.h"
 
 namespace {
 
@@ -189,4 +193,72 @@ TEST_F(FileNames, ManyIdenticalSubjects) {
             EXPECT_EQ("Same subject_582148000[20000]", name);
         }
     }
+}
+
+namespace {
+
+// Our text for UTF-8: the code page's letters as bytes, the others in their inside form.
+std::string inside(std::u8string_view utf8) {
+    std::string bytes(utf8.begin(), utf8.end()), out;
+    for (std::size_t at = 0; at < bytes.size();) {
+        char32_t code = static_cast<unsigned char>(bytes[at]);
+        const std::size_t length = code < 0x80 ? 1 : utf8_sequence_at(bytes, at, code);
+        append_inside(out, code);
+        at += length;
+    }
+    return out;
+}
+
+std::string repeated(std::u8string_view text, int times) {
+    std::u8string out;
+    for (int k = 0; k < times; ++k) out += text;
+    return inside(out);
+}
+
+}  // namespace
+
+// (The texts stay out of the test macros, which quote their arguments as plain text.)
+TEST_F(FileNames, UnicodeNamesKeepEveryCharacter) {
+    settings.unicode_names = true;
+    const struct {
+        const char8_t* subject;
+        const char8_t* cleaned;
+    } cleaned[] = {
+        {u8"Re: Привет: мир \"Łódź\"", u8"Привет. мир 'Łódź'"},
+        {u8"🎉", u8"🎉"},
+        {u8"abc\u202Egpj.exe", u8"abc gpj.exe"},  // no direction marks
+    };
+    for (const auto& c : cleaned) EXPECT_EQ(inside(c.cleaned), clean_subject(inside(c.subject)));
+    const std::string party = repeated(u8"🎉", 43) + "...", long_party = repeated(u8"🎉", 50);
+    EXPECT_EQ(party, clean_subject(long_party));  // the budget counts characters
+    const struct {
+        const char* raw;
+        const char8_t* name;
+    } built[] = {
+        {"=?koi8-r?B?8NLJ18XU?=", u8"Привет_002100000"},
+        {"=?utf-8?B?0J/QoNCY0JLQldCi?=", u8"ПРИВЕТ_002100000[2]"},  // the same name in capitals
+        {"Cze\xC5\x9B\xC4\x87", u8"Cześć_002100000"},             // raw UTF-8
+    };
+    for (const auto& c : built) EXPECT_EQ(inside(c.name), name_of(c.raw)) << c.raw;
+    settings.unicode_names = false;
+    EXPECT_EQ("_______002100000", name_of("=?koi8-r?B?8NLJ18XU?="));
+}
+
+// Names must fit the file system: 255 bytes of UTF-8 on POSIX, 255 UTF-16 units on Windows,
+// with room for the suffix, a counter and the extension, and cut between characters.
+TEST_F(FileNames, UnicodeNamesFitTheFileSystem) {
+    settings.unicode_names = true;
+    settings.name_budget = 106;  // the longest a name length of 120 gives
+    const struct {
+        const char8_t* letter;
+        std::size_t posix, windows;  // letters kept
+    } cases[] = {{u8"я", 103, 103}, {u8"中", 76, 103}, {u8"🎉", 57, 103}, {u8"x", 103, 103}};
+    for (const auto& c : cases) {
+        const std::string name = clean_subject(repeated(c.letter, 200));
+        EXPECT_EQ(repeated(c.letter, static_cast<int>(is_windows() ? c.windows : c.posix)) + "...", name);
+        EXPECT_LE(name_units(name + "_002100000[999999].eml"), LONGEST_NAME);
+    }
+    settings.unicode_names = false;  // 8-bit names that would not fit are cut too
+    const std::string euros = clean_subject(std::string(200, '\x80'));
+    EXPECT_EQ(is_windows() ? std::string(103, '\x80') + "..." : std::string(76, '\x80') + "...", euros);
 }
