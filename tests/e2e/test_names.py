@@ -141,3 +141,43 @@ def test_settings_shape_the_names(parcelo, tmp_path):
         "namen/Teil_1_2_final_582150000.eml": (written(first), when),
         "namen/Re__Ein_sehr_____582150000.eml": (written(second), when),
     })
+
+
+def word(charset, text, encoding="B"):
+    """An encoded word of text in charset."""
+    import base64
+    return b"=?" + charset.encode() + b"?B?" + base64.b64encode(text.encode(charset)) + b"?="
+
+
+# (raw Subject, 8-bit name, Unicode name); no Date, so every name ends in _002100000
+SCRIPTS = [
+    (word("utf-8", "Привет, как дела?"), "______, ___ ____", "Привет, как дела"),
+    (word("utf-8", "🎉"), "_", "🎉"),
+    (word("utf-8", "Zażółć gęślą jaźń"), "Za_ó__ g__l_ ja__", "Zażółć gęślą jaźń"),
+    ("Stromrechnung März".encode(), "Stromrechnung März", "Stromrechnung März"),  # raw UTF-8
+    ("Привет из Москвы".encode(), "______ __ ______", "Привет из Москвы"),
+    (word("koi8-r", "Привет"), "______", "Привет"),
+    (word("gb2312", "你好"), "__", "你好"),
+    (word("iso-2022-jp", "こんにちは"), "_____", "こんにちは"),
+    (b"=?utf-8?q?Gr=C3?= =?utf-8?q?=BC=C3=9Fe?=", "Grüße", "Grüße"),  # a character split in two words
+    (word("utf-8", "ПРИВЕТ"), "______[2]", "ПРИВЕТ[2]"),  # differs only in case
+    (b"=?ISO-8859-1?Q?Caf=E9_=E0_Paris?=", "Café à Paris", "Café à Paris"),
+    (b"Gr\xfc\xdfe aus K\xf6ln", "Grüße aus Köln", "Grüße aus Köln"),  # raw Latin-1
+]
+
+
+def test_names_in_any_script(parcelo, tmp_path):
+    messages = [message(None, subject) for subject, _, _ in SCRIPTS]
+    # "спам*" finds "Спам.mbox": patterns ignore case in any script
+    (tmp_path / "Спам.mbox").write_bytes(mailbox(*messages))
+    for unicode, column in (("0", 1), ("1", 2)):
+        parcelo.write_settings(b"[Names]\nUnicode = " + unicode.encode() + b"\n")
+        tree = split(parcelo, b"", tmp_path, spec="спам*")
+        expected = {"Спам/": None}
+        for msg, row in zip(messages, SCRIPTS):
+            name = row[column]
+            stem, counter = (name[:-3], name[-3:]) if name.endswith("]") else (name, "")
+            expected[f"Спам/{stem}_002100000{counter}.eml"] = (written(msg), stamp(1980, 1, 1, 0, 0, 0))
+        expect_tree(tree, expected)
+        for path in (tmp_path / "out" / "Спам").iterdir():
+            path.unlink()
