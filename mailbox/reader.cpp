@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "mailbox/body_path.h"
 #include "mailbox/engine.h"
 #include "message/header_fields.h"
 #include "platform/crash.h"
@@ -69,59 +70,73 @@ char* at(std::size_t k) { return reader.buffer.data() + k; }
 
 bool resize_buffer(std::size_t wanted) { return wanted <= reader.most && reader.buffer.resize(wanted); }
 
-// Moves what is left to the front and reads more; with `grow`, first makes room for a line
-// that fills the buffer. false: nothing more came.
-bool refill(bool grow) {
-    if (reader.at_end) return false;
-    if (reader.begin > 0) {
-        std::memmove(reader.buffer.data(), reader.buffer.data() + reader.begin, reader.end - reader.begin);
-        reader.end -= reader.begin;
-        reader.begin = 0;
-        reader.patched = NOTHING;
-    }
-    // Give back what a very long line made the buffer grow to, once it is behind us.
+// Moves the bytes not yet handed out to the front of the buffer.
+void compact() {
+    if (reader.begin == 0) return;
+    std::memmove(reader.buffer.data(), reader.buffer.data() + reader.begin, reader.end - reader.begin);
+    reader.end -= reader.begin;
+    reader.begin = 0;
+    reader.patched = NOTHING;
+}
+
+// Gives back what a very long line made the buffer grow to, once it is behind us.
+void shrink() {
     if (reader.buffer.size() > BLOCK_SIZE && reader.end < BLOCK_SIZE / 2) reader.buffer.resize(BLOCK_SIZE);
-    // Each growth adds at least a quarter of what is there, so rescanning a long line stays
-    // linear, and the buffer stays within a quarter and a block of the longest line.
-    std::size_t room = reader.buffer.size() - reader.end;
-    if (grow && room < reader.end / 4) {
-        if (!resize_buffer(reader.end + std::max(reader.end / 4, BLOCK_SIZE))) out_of_memory();
-        room = reader.buffer.size() - reader.end;
+}
+
+// Room for more of a line that fills the buffer. Each growth adds at least a quarter of what
+// is there, so rescanning a long line stays linear, and the buffer stays within a quarter and
+// a block of the longest line.
+void grow() {
+    if (reader.buffer.size() - reader.end >= reader.end / 4) return;
+    if (!resize_buffer(reader.end + std::max(reader.end / 4, BLOCK_SIZE))) out_of_memory();
+}
+
+// How much of `wanted` a test lets the next read have before the failure it set; 0 when
+// the failure is due now.
+std::size_t allowed_by_test(std::size_t wanted) {
+    if (reader.bytes_read >= reader.fail_after) return 0;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(wanted, reader.fail_after - reader.bytes_read));
+}
+
+// Reads at most `wanted` bytes to the end of the buffer. false when no more is to be read
+// now: at the end of the file, after a read error, or before a failure a test set.
+bool read_block(std::size_t wanted) {
+    const bool failing = reader.fail_after != std::numeric_limits<std::uint64_t>::max();
+    if (failing) {
+        wanted = allowed_by_test(wanted);
+        if (wanted == 0) {
+            reader.read_error = reader.at_end = true;
+            return false;
+        }
     }
-    if (room == 0) {
-        forget_scans();
+    std::size_t got = std::fread(reader.buffer.data() + reader.end, 1, wanted, reader.handle);
+    reader.end += got;
+    reader.bytes_read += got;
+    reader.unpumped += got;
+    if (got < wanted) {
+        reader.at_end = true;
+        if (std::ferror(reader.handle)) reader.read_error = true;
         return false;
     }
+    return !failing;  // the failure comes with the next read, as it would from the disk
+}
 
-    // A block at a time, so that a long line read whole still lets the window work.
-    std::size_t got_all = 0;
-    while (room > 0) {
-        std::size_t wanted = std::min(room, BLOCK_SIZE);
-        bool failing = reader.fail_after != std::numeric_limits<std::uint64_t>::max();
-        if (failing) {
-            if (reader.bytes_read >= reader.fail_after) {
-                reader.read_error = true;
-                reader.at_end = true;
-                break;
-            }
-            wanted = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, reader.fail_after - reader.bytes_read));
-        }
-        std::size_t got = std::fread(reader.buffer.data() + reader.end, 1, wanted, reader.handle);
-        reader.end += got;
-        reader.bytes_read += got;
-        got_all += got;
-        room -= got;
-        reader.unpumped += got;
+// Moves what is left to the front and reads more, a block at a time so that a long line
+// read whole still lets the window work; with `for_line`, first makes room for a line that
+// fills the buffer. false: nothing more came.
+bool refill(bool for_line) {
+    if (reader.at_end) return false;
+    compact();
+    shrink();
+    if (for_line) grow();
+    const std::size_t before = reader.end;
+    for (bool more = true; more && reader.end < reader.buffer.size();) {
+        more = read_block(std::min(reader.buffer.size() - reader.end, BLOCK_SIZE));
         if (reader.unpumped >= BLOCK_SIZE) pump_window();
-        if (got < wanted) {
-            reader.at_end = true;
-            if (std::ferror(reader.handle)) reader.read_error = true;
-            break;
-        }
-        if (failing) break;  // the failure comes with the next read, as it would from the disk
     }
     forget_scans();
-    return got_all > 0;
+    return reader.end > before;
 }
 
 LineCut cut_at(std::size_t from, std::size_t limit) { return cut_line(reader.scan, at(from), at(limit)); }
@@ -264,7 +279,7 @@ bool long_line_piece(MailboxLayout layout, LinePiece& piece) {
         return true;
     }
     std::size_t length = BLOCK_SIZE;
-    if (reader.buffer[reader.begin + length - 1] == '\r') --length;  // it may start CR LF
+    if (may_be_half_crlf(reader.scan, at(reader.begin + length - 1))) --length;
     piece.text = {reader.buffer.data() + reader.begin, length};
     if (!reader.in_long_line) {
         if (may_start_message(piece.text, layout)) return false;  // read_line holds it whole

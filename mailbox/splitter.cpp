@@ -1,13 +1,10 @@
 #include "mailbox/splitter.h"
 
-#include <bit>
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
-
+#include "mailbox/body_path.h"
 #include "mailbox/engine.h"
 #include "mailbox/writer.h"
 #include "platform/file_system.h"
+#include "platform/wide_search.h"
 
 SplitterState splitter;
 
@@ -93,76 +90,18 @@ const char* after_plain_lines(const BodyAhead& ahead, MailboxLayout layout) {
     return at;
 }
 
-#if defined(__x86_64__) || defined(__i386__)
-// The first place in [at, stop) where a separator's first byte stands with its fifth four
-// bytes on, or where fewer than 68 bytes are left before `end`. The fifth byte of "From "
-// is not in base64 and seldom follows a capital F in text, so most blocks pass at once.
-__attribute__((target("avx2"))) const char* next_candidate_wide(const char* at, const char* stop,
-                                                                const char* end, char first, char fifth) {
-    const __m256i firsts = _mm256_set1_epi8(first), fifths = _mm256_set1_epi8(fifth);
-    while (at < stop && end - at >= 68) {
-        __m256i h0 = _mm256_and_si256(
-            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), firsts),
-            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 4)), fifths));
-        __m256i h1 = _mm256_and_si256(
-            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32)), firsts),
-            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 36)), fifths));
-        __m256i any = _mm256_or_si256(h0, h1);
-        if (_mm256_testz_si256(any, any)) {
-            at += 64;
-            continue;
-        }
-        std::uint64_t all = static_cast<std::uint32_t>(_mm256_movemask_epi8(h0)) |
-                            static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(h1))) << 32;
-        return at + std::countr_zero(all);
-    }
-    return at;
-}
-
-// Just after the last CR or LF before `p`, or `begin` if there is none.
-__attribute__((target("avx2"))) const char* after_last_line_end(const char* begin, const char* p) {
-    const __m256i lfs = _mm256_set1_epi8('\n'), crs = _mm256_set1_epi8('\r');
-    while (p - begin >= 32) {
-        __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p - 32));
-        auto ends = static_cast<std::uint32_t>(
-            _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(bytes, lfs), _mm256_cmpeq_epi8(bytes, crs))));
-        if (ends != 0) return p - std::countl_zero(ends);
-        p -= 32;
-    }
-    while (p > begin && p[-1] != '\n' && p[-1] != '\r') --p;
-    return p;
-}
-
-// Where the lines ahead that end before `limit` have all been passed, as cut_line cuts them:
-// after the last line end, unless that is a CR that may be the first half of CR LF.
-const char* after_whole_lines(const LineScan& scan, const char* begin, const char* limit) {
-    if (scan.at_end && limit == scan.end) return limit;
-    const char* p = after_last_line_end(begin, limit);
-    if (p == begin) return begin;
-    if (p[-1] == '\n') return p;
-    if (p < scan.end) return p + (*p == '\n');
-    // A CR at the end of what was read: its line is not done; the one before it is.
-    return after_last_line_end(begin, p - 1);
-}
-
-bool wide_search() {
-    static const bool supported = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return supported;
-}
+bool wide_search_allowed = true;
 
 // The same place as after_plain_lines, found by looking only at line starts that may begin
 // a separator instead of at every line end.
-const char* after_plain_lines_wide(const BodyAhead& ahead, MailboxLayout layout) {
-    const std::string_view text = layout == MailboxLayout::FOX ? FOX_TEXT : std::string_view("From ");
+const char* after_plain_lines_wide(const WideSearch& wide, const BodyAhead& ahead, MailboxLayout layout) {
+    const std::string_view prefix = separator_prefix(layout);
     const char* const end = ahead.scan->end;
     const char* at = ahead.begin;
     while (at < ahead.limit) {
-        at = next_candidate_wide(at, ahead.limit, end, text[0], text[4]);
+        at = wide.find_pair(at, ahead.limit, end, prefix[0], prefix[4]);
         if (at >= ahead.limit) break;
-        if (*at == text[0] && end - at > 4 && at[4] == text[4]) {
+        if (*at == prefix[0] && end - at > 4 && at[4] == prefix[4]) {
             // A line start before the limit comes after whole lines only. The separator's
             // text holds no line end, so the bytes read tell as much as the line itself; and
             // a line that does not end before the limit is left to the line path anyway.
@@ -173,25 +112,23 @@ const char* after_plain_lines_wide(const BodyAhead& ahead, MailboxLayout layout)
     }
     return after_whole_lines(*ahead.scan, ahead.begin, ahead.limit);
 }
-#endif
 
 // skip_message's part of the body path: past the lines ahead that cannot start a message.
 // false when the next line needs the line path.
 bool skip_plain_lines() {
     BodyAhead ahead = body_ahead();
     if (!ahead.scan) return false;
-#if defined(__x86_64__) || defined(__i386__)
-    const char* at = wide_search() ? after_plain_lines_wide(ahead, splitter.layout)
-                                   : after_plain_lines(ahead, splitter.layout);
-#else
-    const char* at = after_plain_lines(ahead, splitter.layout);
-#endif
+    const WideSearch* wide = wide_search_allowed ? wide_search() : nullptr;
+    const char* at = wide ? after_plain_lines_wide(*wide, ahead, splitter.layout)
+                          : after_plain_lines(ahead, splitter.layout);
     if (at == ahead.begin) return false;
     consume_ahead(at - ahead.begin);
     return true;
 }
 
 }  // namespace
+
+void use_wide_search(bool allowed) { wide_search_allowed = allowed; }
 
 SplitResult skip_message() {
     std::string_view line;

@@ -27,3 +27,4 @@ SplitResult split_mailbox(const std::string& mailbox_path, const std::string& ba
 SplitResult process_messages(const std::string& directory);
 SplitResult skip_message();
 BoundaryDecision check_separator(std::string_view line);
+void use_wide_search(bool allowed);  // tests only: false passes skipped bodies line by line, as without AVX2

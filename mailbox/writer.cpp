@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "mailbox/body_path.h"
 #include "mailbox/engine.h"
-#include "mailbox/reader.h"
 #include "mailbox/splitter.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -339,8 +339,10 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     }
     expected += write_line(out, {}, true);
 
-    FileResult written{finish_file(out, path, directory, expected, info.date), path, directory};
-    if (!settle_file(written)) return SplitResult::STOP_AFTER_WRITE_ERROR;
+    // The paths are copied only for a file that failed.
+    if (FileProblem problem = finish_file(out, path, directory, expected, info.date);
+        problem != FileProblem::NONE && !settle_file({problem, path, directory}))
+        return SplitResult::STOP_AFTER_WRITE_ERROR;
     if (selection.stop_after_match) return SplitResult::STOP_AFTER_MATCH;
     // The file is whole, but what follows it in the mailbox could not be read.
     if (read_failed) return SplitResult::OPEN_FAILED;

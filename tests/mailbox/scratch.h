@@ -40,6 +40,7 @@ protected:
         reset_core_state();
         fail_reads_after(std::numeric_limits<std::uint64_t>::max());
         limit_buffer(std::numeric_limits<std::size_t>::max());
+        use_wide_search(true);
     }
     // The path as our code takes it: directories end in the separator.
     std::string path(const std::string& name = "") const {

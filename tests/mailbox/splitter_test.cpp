@@ -266,27 +266,30 @@ TEST_F(SplitterTest, LongBodyLinesGoOutInPieces) {
 
 // A skipped body is passed by looking at line starts only: the next separator is still
 // found after any line end, with non-separator "F" lines before it, and where it lies
-// at or across the end of what one read brought.
+// at or across the end of what one read brought. The same with the wide search and without.
 TEST_F(SplitterTest, SkippedBodyEndsAtTheNextSeparator) {
     constexpr std::size_t BLOCK = 512 * 1024;
     options.has_min_date = true;
     options.min_date = {2024, 1, 2};
-    for (std::string end : {"\n", "\r", "\r\n"}) {
-        auto ends = [&end](std::string text) {
-            std::string out;
-            for (char c : text) out += c == '\n' ? end : std::string(1, c);
-            return out;
-        };
-        std::string skipped = ends(message(1) + "From the desk\nFri, 5\nxFrom a@b Mon Jan  1 10:00:00 2024\n");
-        for (std::size_t at : {std::size_t{0}, BLOCK - 70, BLOCK - 4, BLOCK - 1, BLOCK, BLOCK + 1}) {
-            std::string filler;
-            while (skipped.size() + filler.size() + end.size() < at) filler += "Fxyz ";
-            if (at != 0) filler = filler.substr(0, at - skipped.size() - end.size()) + end;
-            std::filesystem::remove_all(dir_ / "box");
-            selection.message_counter = 0;
-            EXPECT_EQ(SplitResult::END_OF_FILE, split(skipped + filler + ends(message(2, "02"))));
-            EXPECT_EQ(1u, files_in("box")) << end.size() << " " << at;
-            EXPECT_EQ(crlf(header(2, "02") + "body 2\n"), out(1)) << end.size() << " " << at;
+    for (bool wide : {true, false}) {
+        use_wide_search(wide);
+        for (std::string end : {"\n", "\r", "\r\n"}) {
+            auto ends = [&end](std::string text) {
+                std::string out;
+                for (char c : text) out += c == '\n' ? end : std::string(1, c);
+                return out;
+            };
+            std::string skipped = ends(message(1) + "From the desk\nFri, 5\nxFrom a@b Mon Jan  1 10:00:00 2024\n");
+            for (std::size_t at : {std::size_t{0}, BLOCK - 70, BLOCK - 4, BLOCK - 1, BLOCK, BLOCK + 1}) {
+                std::string filler;
+                while (skipped.size() + filler.size() + end.size() < at) filler += "Fxyz ";
+                if (at != 0) filler = filler.substr(0, at - skipped.size() - end.size()) + end;
+                std::filesystem::remove_all(dir_ / "box");
+                selection.message_counter = 0;
+                EXPECT_EQ(SplitResult::END_OF_FILE, split(skipped + filler + ends(message(2, "02"))));
+                EXPECT_EQ(1u, files_in("box")) << wide << " " << end.size() << " " << at;
+                EXPECT_EQ(crlf(header(2, "02") + "body 2\n"), out(1)) << wide << " " << end.size() << " " << at;
+            }
         }
     }
 }
