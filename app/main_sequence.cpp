@@ -47,6 +47,10 @@ void resolve_output(const std::string& argument) {
     if (kind == PathKind::MISSING && make_dirs(full) != 0)
         abort_with_message(with_abort_suffix(format_text(MSG_CREATE_DIRECTORY, long_path(full))), 3);
     run_state.output_dir = path_key(with_separator(long_path(full)));
+    // With /s the tree's own folder as the output would mix our files into it, and a later
+    // run would read them as mailboxes; an output folder further down is skipped instead.
+    const std::optional<FileIdentity> output = file_identity(run_state.output_dir);
+    if (options.whole_tree && output && output == file_identity(run_state.spec_dir)) invalid_directory(long_path(full));
 }
 
 }  // namespace

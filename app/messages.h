@@ -9,6 +9,7 @@ inline constexpr const char* QUESTION_SUFFIX = "\n\nMöchten Sie fortfahren?";
 inline constexpr const char* MSG_INVALID_DATE = "Ungültiges Datum '%s'.";
 inline constexpr const char* MSG_INVALID_MESSAGE_ID = "Ungültige Message-ID '%s'.";
 inline constexpr const char* MSG_INVALID_DIRECTORY = "Ungültiges Verzeichnis '%s'.";
+inline constexpr const char* MSG_INVALID_TARGET = "Ungültiges Zielverzeichnis '%s'.";
 inline constexpr const char* MSG_CREATE_DIRECTORY = "Fehler beim Erzeugen des Verzeichnisses '%s'.";
 inline constexpr const char* MSG_DISK_FULL = "Nicht genügend Speicherplatz verfügbar auf Laufwerk %s.";
 inline constexpr const char* MSG_NO_MATCH = "Keine Datei passend zu '%s' gefunden.";

@@ -3,9 +3,11 @@
 
 #include "app/engine_host.h"
 #include "app/log.h"
+#include "app/mailbox_files.h"
 #include "app/messages.h"
 #include "app/options.h"
 #include "app/settings.h"
+#include "app/targets.h"
 #include "mailbox/splitter.h"
 #include "mailbox/writer.h"
 #include "message/file_names.h"
@@ -38,6 +40,70 @@ std::string question_for(SplitResult result) {
     }
 }
 
+enum class Next { GO_ON, STOP, CANCEL };
+
+// Counts the error and asks; with /p the question answers itself.
+Next count_error(const std::string& text) {
+    ++run_state.error_count;
+    if (text.empty() || ask_continue(text)) return Next::GO_ON;
+    return Next::CANCEL;
+}
+
+// Each mailbox starts afresh in its own target directory; with /d they all share one.
+void start_target(const std::string& base_path) {
+    splitter.target_dir = base_path + path_separator;
+    selection.message_counter = 0;
+    splitter.overflow_counter = 1;
+    if (!options.numbering) clear_registry();
+}
+
+Next act_on(SplitResult result, const std::string& mailbox_path) {
+    if (result == SplitResult::STOP_AFTER_MATCH) return Next::STOP;
+    if (result == SplitResult::CANCELLED || result == SplitResult::STOP_AFTER_CREATE_ERROR ||
+        result == SplitResult::STOP_AFTER_WRITE_ERROR)
+        return Next::CANCEL;
+    advance_progress();
+    if (result == SplitResult::END_OF_FILE) return Next::GO_ON;
+    const std::string question = question_for(result);
+    if (question.empty()) return count_error("");
+    const std::string& subject = result == SplitResult::DIRECTORY_ERROR ? splitter.target_dir : mailbox_path;
+    return count_error(format_text(question.c_str(), subject));
+}
+
+// One entry of the listing: a mailbox is split, a folder or file the walk could not reach is
+// one error, and a file that is no mailbox is only logged.
+Next take(const MailboxFile& file) {
+    const std::string mailbox_path = run_state.spec_dir + file.folder + file.name;
+    if (file.listed_as == Listed::NOT_A_MAILBOX) {
+        write_log_text(format_text(MSG_NOT_A_MAILBOX, mailbox_path));
+        return Next::GO_ON;
+    }
+    run_state.current_file_name = file.folder + file.name;
+    run_state.current_file_size = file.size;
+    run_state.last_reported = 0;
+    update_crash_texts();
+    if (file.listed_as == Listed::UNREADABLE) {
+        advance_progress();
+        return count_error(format_text(MSG_READ_ERROR, mailbox_path));
+    }
+
+    const std::string& output_dir = run_state.output_dir;
+    std::string base_path = output_dir.substr(0, output_dir.size() - 1);
+    if (options.use_subdirs) {
+        base_path = output_dir + file.target;
+        // The last line of defence: whatever the names, nothing is made outside the output directory.
+        if (!inside_output(base_path, output_dir)) {
+            advance_progress();
+            return count_error(format_text(MSG_INVALID_TARGET, base_path + path_separator));
+        }
+        start_target(base_path);
+    }
+    const SplitResult result = mailbox_too_large(file.size)
+                                   ? SplitResult::FILE_TOO_LARGE
+                                   : split_mailbox(mailbox_path, base_path, options.separator_policy);
+    return act_on(result, mailbox_path);
+}
+
 }  // namespace
 
 RunOutcome run_all() {
@@ -55,63 +121,15 @@ RunOutcome run_all() {
 
     set_up_engine();
     reset_held_line();
-    const std::string& output_dir = run_state.output_dir;
-    const std::string output_base = output_dir.substr(0, output_dir.size() - 1);
-    if (!options.use_subdirs) {
-        // Set once, so numbering, overflow directories and names go on across mailboxes.
-        splitter.target_dir = output_dir;
-        selection.message_counter = 0;
-        splitter.overflow_counter = 1;
-        if (!options.numbering) clear_registry();
-    }
+    // Set once, so numbering, overflow directories and names go on across mailboxes.
+    if (!options.use_subdirs) start_target(run_state.output_dir.substr(0, run_state.output_dir.size() - 1));
 
     bool cancelled = false;
     for (const MailboxFile& file : list->files) {
-        if (!run_state.running) {
-            cancelled = true;
-            break;
-        }
-        const std::string mailbox_path = run_state.spec_dir + file.folder + file.name;
-        if (file.listed_as == Listed::NOT_A_MAILBOX) {
-            write_log_text(format_text(MSG_NOT_A_MAILBOX, mailbox_path));
-            continue;
-        }
-        run_state.current_file_name = file.folder + file.name;
-        run_state.current_file_size = file.size;
-        update_crash_texts();
-
-        std::string base_path = output_base;
-        if (options.use_subdirs) {
-            base_path = output_dir + file.target;
-            splitter.target_dir = base_path + path_separator;
-            selection.message_counter = 0;
-            splitter.overflow_counter = 1;
-            if (!options.numbering) clear_registry();
-        }
-        run_state.last_reported = 0;
-
-        SplitResult result = SplitResult::OPEN_FAILED;  // a folder too deep to list
-        if (file.listed_as == Listed::MAILBOX)
-            result = mailbox_too_large(file.size) ? SplitResult::FILE_TOO_LARGE
-                                                  : split_mailbox(mailbox_path, base_path, options.separator_policy);
-        if (result == SplitResult::STOP_AFTER_MATCH) break;
-        if (result == SplitResult::CANCELLED || result == SplitResult::STOP_AFTER_CREATE_ERROR ||
-            result == SplitResult::STOP_AFTER_WRITE_ERROR) {
-            cancelled = true;
-            break;
-        }
-        advance_progress();
-        if (result == SplitResult::END_OF_FILE) continue;
-
-        ++run_state.error_count;
-        if (const std::string question = question_for(result); !question.empty()) {
-            std::string subject = result == SplitResult::DIRECTORY_ERROR ? splitter.target_dir : mailbox_path;
-            if (file.listed_as == Listed::FOLDER_TOO_DEEP) subject += path_separator;
-            if (!ask_continue(format_text(question.c_str(), subject))) {
-                cancelled = true;
-                break;
-            }
-        }
+        const Next next = run_state.running ? take(file) : Next::CANCEL;
+        if (next == Next::GO_ON) continue;
+        cancelled = next == Next::CANCEL;
+        break;
     }
 
     std::string summary;

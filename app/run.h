@@ -1,9 +1,6 @@
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 struct RunState {
     std::string spec_path;
@@ -20,23 +17,6 @@ struct RunState {
 };
 extern RunState run_state;
 void reset_run_state();
-
-enum class Listed { MAILBOX, NOT_A_MAILBOX, FOLDER_TOO_DEEP };
-struct MailboxFile {
-    std::string name;
-    std::string attributes;
-    std::uint64_t size = 0;
-    std::string folder;  // below the given path's directory: empty or ending in the separator
-    std::string target;  // its sub-directory below the output directory, without a trailing separator
-    Listed listed_as = Listed::MAILBOX;
-};
-struct MailboxList {
-    std::vector<MailboxFile> files;
-    bool base_name_clash = false;  // in the given path's own directory
-};
-// Nothing when no entry matched anywhere. `whole_tree` (/s) also takes the sub-directories,
-// depth first, and tells mailboxes from other files by their first line.
-std::optional<MailboxList> list_mailbox_files(const std::string& spec, bool whole_tree = false);
 
 struct RunOutcome {
     std::string summary;

@@ -116,21 +116,10 @@ bool same_letters(std::string_view text, std::string_view upper) {
     return true;
 }
 
-// Windows opens a device instead of a file when the name up to its first dot,
-// trailing spaces dropped, is one of these: «NUL. Termin» would be swallowed.
 // Without a dot the date suffix follows directly and no device name is left.
 bool names_a_device(std::string_view name) {
     std::size_t dot = name.find('.');
-    if (dot == std::string_view::npos) return false;
-    std::string_view stem = name.substr(0, dot);
-    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-    for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-        if (same_letters(stem, device)) return true;
-    if (stem.size() != 4 || !(same_letters(stem.substr(0, 3), "COM") || same_letters(stem.substr(0, 3), "LPT")))
-        return false;
-    char digit = stem[3];
-    // the superscripts one, two and three count as digits too
-    return (digit >= '1' && digit <= '9') || digit == '\xB9' || digit == '\xB2' || digit == '\xB3';
+    return dot != std::string_view::npos && is_device_name(name.substr(0, dot));
 }
 
 // Direction marks and embeddings would make a name read in another order than it is
@@ -167,6 +156,20 @@ void cut_to_budget(std::string& name) {
 }
 
 }  // namespace
+
+// Windows opens a device instead of a file when the name up to its first dot,
+// trailing spaces dropped, is one of these: «NUL. Termin» would be swallowed.
+bool is_device_name(std::string_view name) {
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (same_letters(stem, device)) return true;
+    if (stem.size() != 4 || !(same_letters(stem.substr(0, 3), "COM") || same_letters(stem.substr(0, 3), "LPT")))
+        return false;
+    char digit = stem[3];
+    // the superscripts one, two and three count as digits too
+    return (digit >= '1' && digit <= '9') || digit == '\xB9' || digit == '\xB2' || digit == '\xB3';
+}
 
 int register_name(const std::string& name, bool already_folded) {
     std::string lowered;

@@ -49,6 +49,7 @@ std::string settings_file_path(const std::string& folder, const std::string& nam
 std::size_t last_separator(const std::string& path);  // count up to and including it; 0 if none
 std::string dir_part(const std::string& path);
 std::string name_part(const std::string& path);
+std::string stored_name(const std::string& name);  // as the file system names what is created so
 
 //--- volumes
 VolumeInfo volume_info(const std::string& path);
@@ -67,6 +68,23 @@ int make_dirs(const std::string& path);           // 0 if the directory exists a
 int make_dirs_below(const std::string& base, const std::string& path);
 int create_dir(const std::string& path);          // 0 / -1
 int delete_file(const std::string& path);         // 0 / -1
+
+//--- what a folder walk asks of what it meets
+// The entries of the directory `dir` (ending in the separator), "." and ".." included; nothing
+// when it cannot be listed, which list_dir does not tell from an empty directory.
+DirListing folder_entries(const std::string& dir);
+// A FIFO, device or socket, links followed: reading one may wait for ever or never end.
+bool is_special_file(const std::string& path);
+// Up to `most` bytes from the start of a file, without waiting on a FIFO; nothing if it cannot be opened.
+std::optional<std::string> first_bytes(const std::string& path, std::size_t most);
+// The same directory however it is spelled or reached: device and inode on POSIX, volume
+// serial number and file index on Windows; nothing when it cannot be asked.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> file_identity(const std::string& path);
 
 //--- file times; only the last-write time is changed by set_modified_time
 FileTime local_to_utc(FileTime local);

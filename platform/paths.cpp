@@ -32,3 +32,10 @@ std::string beside_program(const std::string& name) {
     if (!directory.empty() && directory.back() != path_separator) directory += path_separator;
     return directory + name;
 }
+
+// Windows drops trailing dots and blanks from the name of what it creates; POSIX keeps them.
+std::string stored_name(const std::string& name) {
+    if (path_separator != '\\') return name;
+    const std::size_t end = name.find_last_not_of(". ");
+    return name.substr(0, end == std::string::npos ? 0 : end + 1);
+}

@@ -1,5 +1,6 @@
 // Directory listings, FAT slot estimates, creation and deletion on POSIX.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,12 +47,14 @@ bool listed_before(const Found& a, const Found& b) {
 
 // The entries of `dir` (with its trailing "/", or empty for the current directory) whose
 // names match `pattern`; `described` adds what stat says of each, which slot counts skip
-// (they run for every message written to a FAT volume).
-Findings scan(const std::string& dir, const std::string& pattern, bool described) {
+// (they run for every message written to a FAT volume). `strict`: a directory that cannot
+// be read is not found.
+Findings scan(const std::string& dir, const std::string& pattern, bool described, bool strict = false) {
     std::string disk_dir = external_text(dir);
     std::vector<Found> found;
     DIR* stream = opendir(disk_dir.empty() ? "." : disk_dir.c_str());
     if (stream == nullptr) {
+        if (strict) return std::nullopt;
         // A directory we may enter but not read still exists: answer with "." and "..", so
         // that its path counts as a directory and paths below it can be made.
         struct stat info;
@@ -146,6 +149,49 @@ std::uint64_t count_dir_slots(const std::string& pattern) {
     std::uint64_t slots = 0;
     for (const Found& item : *found) slots += fat_slots(item.disk_name);
     return slots;
+}
+
+// By the directory itself, never as a pattern: a folder may be called "what?".
+DirListing folder_entries(const std::string& dir) {
+    Findings found = scan(dir, "*", true, true);
+    if (!found) return std::nullopt;
+    std::vector<DirEntry> entries;
+    for (const Found& item : *found) entries.push_back(entry_of(item));
+    return entries;
+}
+
+bool is_special_file(const std::string& path) {
+    struct stat info;
+    if (stat(external_text(path).c_str(), &info) != 0) return false;
+    return S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISSOCK(info.st_mode);
+}
+
+// O_NONBLOCK: a FIFO put in place of a checked file still cannot hold the walk.
+std::optional<std::string> first_bytes(const std::string& path, std::size_t most) {
+    int fd = open(external_text(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
+        return std::nullopt;
+    }
+    std::string bytes(most, '\0');
+    std::size_t got = 0;
+    while (got < most) {
+        ssize_t n = read(fd, bytes.data() + got, most - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    bytes.resize(got);
+    return bytes;
+}
+
+std::optional<FileIdentity> file_identity(const std::string& path) {
+    struct stat info;
+    if (stat(external_text(path).c_str(), &info) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
 int create_dir(const std::string& path) { return mkdir(external_text(path).c_str(), 0777) == 0 ? 0 : -1; }

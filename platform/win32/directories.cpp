@@ -91,6 +91,49 @@ std::uint64_t count_dir_slots(const std::string& pattern) {
     return slots;
 }
 
+DirListing folder_entries(const std::string& dir) {
+    WIN32_FIND_DATAW found;
+    HANDLE handle = FindFirstFileW(wide_text(dir + "*.*").c_str(), &found);
+    std::vector<DirEntry> entries;
+    if (!is_valid(handle)) {
+        // Only an empty drive root lists nothing at all; anything else could not be read.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) return entries;
+        return std::nullopt;
+    }
+    do {
+        entries.push_back(entry_of(found));
+    } while (FindNextFileW(handle, &found));
+    FindClose(handle);
+    return entries;
+}
+
+// Devices have no names in a directory; only a device path answers so.
+bool is_special_file(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(wide_text(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE);
+}
+
+std::optional<std::string> first_bytes(const std::string& path, std::size_t most) {
+    std::FILE* file = open_file(path, "rb");
+    if (file == nullptr) return std::nullopt;
+    std::string bytes(most, '\0');
+    bytes.resize(std::fread(bytes.data(), 1, most, file));
+    std::fclose(file);
+    return bytes;
+}
+
+std::optional<FileIdentity> file_identity(const std::string& path) {
+    HANDLE handle = CreateFileW(wide_text(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (!is_valid(handle)) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!known) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 int create_dir(const std::string& path) { return CreateDirectoryW(wide_text(path).c_str(), nullptr) ? 0 : -1; }
 
 int delete_file(const std::string& path) { return DeleteFileW(wide_text(path).c_str()) ? 0 : -1; }

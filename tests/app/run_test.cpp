@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "app/mailbox_files.h"
 #include "app/messages.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -144,16 +145,26 @@ TEST_F(RunTest, TreeMirrorsFoldersIntoTheOutput) {
     for (const char* mailbox : {"Inbox", "Inbox.sbd/Work", "Inbox.sbd/Work.sbd/2019", "Inbox.sbd/a.mbx",
                                 "Inbox.sbd/a.txt", "Lists.old", "Lists.old.sbd/x", "c.mbx", "out/x"})
         write_file(source.file(mailbox), GOOD_MAILBOX);
-    // The output of an earlier run inside the tree is not read again.
-    run_state.output_dir = source.file("out") + path_separator;
-    if (path_separator == '\\') run_state.output_dir = lower_case(run_state.output_dir);
+    // The output of an earlier run inside the tree is not read again, however it is written.
+    run_state.output_dir = source.file("Inbox.sbd") + path_separator + ".." + path_separator + "out" + path_separator;
+    // Folders that meet in the output: the later mailbox must not write over the first.
+    for (const char* folder : {"Archiv", "Archiv.sbd"}) {
+        std::filesystem::create_directories(source.path / folder);
+        write_file(source.file(std::string(folder) + "/m"), GOOD_MAILBOX);
+    }
     write_file(source.file("c.idx"), BAD_MAILBOX);
     const std::optional<MailboxList> list =
         list_mailbox_files(run_state.spec_dir + (path_separator == '/' ? "*" : "*.*"), true);
     ASSERT_TRUE(list);
-    std::set<std::string> found;
-    for (const MailboxFile& file : list->files)
-        found.insert(file.folder + file.name + (file.listed_as == Listed::MAILBOX ? " > " + file.target : " skipped"));
+    std::set<std::string> found, archived;
+    for (const MailboxFile& file : list->files) {
+        if (file.folder.starts_with("Archiv"))
+            archived.insert(file.target);
+        else
+            found.insert(file.folder + file.name + (file.listed_as == Listed::MAILBOX ? " > " + file.target : " skipped"));
+    }
+    const std::string shared = std::string("Archiv") + path_separator + "m";
+    EXPECT_EQ((std::set<std::string>{shared, shared + "[2]"}), archived);
     std::set<std::string> expected;
     for (std::string line : {"Inbox > Inbox", "Inbox.sbd/Work > Inbox/Work",
                              "Inbox.sbd/Work.sbd/2019 > Inbox/Work/2019", "Inbox.sbd/a.mbx > Inbox/a.mbx",

@@ -4,6 +4,7 @@ import os
 from collections import defaultdict
 
 from app_support import body_lines, mbox, only_block, run_expecting
+from conftest import tree_snapshot
 
 INDEX = b'// <!-- <mdb:mork:z v="1.4"/> -->\n< <(a=c)> >\n'
 MAILBOXES = {"Inbox": ("Eingang eins", "Eingang zwei"), "Sent": ("Gesendet",),
@@ -73,3 +74,53 @@ def test_folder_tree(parcelo, tmp_path):
     assert sorted(body[:-1]) == sorted(
         f"Unbekanntes Dateiformat '{program_path(parcelo, root, rel)}'." for rel in OTHERS if "/" not in rel)
     assert body[-1] == "4 Fehler."
+
+
+# Names that once led out of the output folder or let one mailbox write over another.
+HOSTILE = {"...sbd/m": "Punkte eins", "...sbd/...sbd/m": "Punkte zwei", "..sbd/m": "Punkt drei",
+           "...mbox": "Basisname Punkte", "Archiv/m": "Archiv eins", "Archiv.sbd/m": "Archiv zwei",
+           "X.mbox": "X Datei", "X/m": "X Ordner"}
+CYRILLIC = "Д" * 40
+
+
+def files_below(root, leave_out):
+    return {p for p in root.rglob("*") if not any(p.is_relative_to(d) for d in leave_out)}
+
+
+def test_hostile_tree(parcelo, tmp_path):
+    root = tmp_path / "case"
+    tree = root / "tree"
+    subjects = dict(HOSTILE, **{CYRILLIC + "/inbox": "Kyrillisch"})
+    for rel, subject in subjects.items():
+        (tree / rel).parent.mkdir(parents=True, exist_ok=True)
+        (tree / rel).write_bytes(mbox(subject))
+    (tree / "huge.dat").write_bytes(b"x" * (64 << 20))
+    skipped = ["huge.dat"]
+    if parcelo.kind == "native":
+        os.mkfifo(tree / "pipe")
+        os.symlink("/dev/zero", tree / "zero")
+        skipped += ["pipe", "zero"]
+        out = tree / "saved"  # inside the tree, and named through a link
+        out.mkdir()
+        out_arg = root / "outlink"
+        os.symlink(out, out_arg)
+    else:
+        out = out_arg = tree / "saved"
+    leave_out = [parcelo.temp_dir, parcelo.program_dir]
+    before = files_below(tmp_path, leave_out)
+
+    snapshots = []
+    for _ in range(2):  # the second run must not read the first one's output
+        parcelo.clear_log()
+        run_expecting(parcelo, [parcelo.path(tree), parcelo.path(out_arg), "/s", "/n", "/p"], 0, timeout=120)
+        body = body_lines(only_block(parcelo))
+        assert body[-1] == "0 Fehler."
+        assert sorted(body[:-1]) == sorted(f"Keine Mailbox-Datei, übersprungen: '{program_path(parcelo, tree, rel)}'."
+                                           for rel in skipped)
+        snapshots.append(tree_snapshot(out))
+    assert snapshots[0] == snapshots[1]
+
+    created = files_below(tmp_path, leave_out) - before
+    assert created and all(p.is_relative_to(out) for p in created), sorted(map(str, created))
+    messages = sorted(m for subject in subjects.values() for m in written(mbox(subject)))
+    assert sorted(p.read_bytes() for p in out.rglob("*.eml")) == messages
