@@ -14,10 +14,6 @@
 
 namespace {
 
-// Windows treats "*.*" and a name without a dot as the same pattern family; on POSIX
-// a dot is an ordinary character, so the pattern is left as the user gave it.
-bool windows_patterns() { return path_separator == '\\'; }
-
 // Enough for both layouts' first line: the binary separator line, or "From " and what follows.
 constexpr std::size_t LOOK_BYTES = 512;
 
@@ -69,7 +65,9 @@ void unreadable(Walk& walk, const Folder& where, const std::string& name) {
 // Links to files are followed, like any name the user gives.
 void take_files(Walk& walk, const Folder& where) {
     std::string pattern = where.dir + walk.pattern;
-    if (windows_patterns() && name_part(pattern).find('.') == std::string::npos) pattern += ".";
+    // Windows treats "*.*" and a name without a dot as the same pattern family; on POSIX
+    // a dot is an ordinary character, so the pattern is left as the user gave it.
+    if (windows_paths() && name_part(pattern).find('.') == std::string::npos) pattern += ".";
     // A plain name that is a directory down here would list that directory's contents.
     const bool names_directory = walk.whole_tree && path_kind(where.dir + walk.pattern) == PathKind::DIRECTORY;
     const DirListing files = names_directory ? std::nullopt : list_dir(pattern);
@@ -131,7 +129,7 @@ void name_targets(Walk& walk, std::size_t first, const Folder& where, const std:
 // An output directory inside the tree holds our own files of an earlier run, however it
 // was written or reached.
 bool is_output(const Walk& walk, const std::string& dir) {
-    if ((windows_patterns() ? lower_case(dir) : dir) == walk.output_dir) return true;
+    if ((windows_paths() ? lower_case(dir) : dir) == walk.output_dir) return true;
     return walk.output && file_identity(dir) == walk.output;
 }
 

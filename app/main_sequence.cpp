@@ -15,7 +15,7 @@ namespace {
 
 // Windows compares paths without case, so we keep them lower-cased there; POSIX
 // names differ by case and must stay as they are.
-std::string path_key(const std::string& path) { return path_separator == '/' ? path : lower_case(path); }
+std::string path_key(const std::string& path) { return windows_paths() ? lower_case(path) : path; }
 
 std::string with_separator(std::string path) {
     if (path.empty() || path.back() != path_separator) path += path_separator;
@@ -32,7 +32,7 @@ void resolve_spec(const std::string& argument) {
         const std::string directory = with_separator(long_path(full));
         run_state.spec_dir = path_key(directory);
         // On POSIX "*.*" would miss every name without a dot.
-        run_state.spec_path = directory + (path_separator == '/' ? "*" : "*.*");
+        run_state.spec_path = directory + (windows_paths() ? "*.*" : "*");
         return;
     }
     if (!full.empty() && full.back() == path_separator) invalid_directory(full);

@@ -18,9 +18,6 @@ namespace {
 
 constexpr const char* CREDIT_LINE = "(c) parcelo-Team";
 
-// Windows keeps its command line as it always was; POSIX users get the habits of their shells.
-bool posix_command_line() { return path_separator == '/'; }
-
 // Parsing goes on after a syntax error, so that a later bad date is still the error the
 // user sees; the first fault is the one named.
 void syntax_fault(const char* text, const std::string& argument) {
@@ -126,7 +123,8 @@ std::vector<std::string> parse_posix_arguments(const std::vector<std::string>& a
 std::vector<std::string> parse_options(const std::vector<std::string>& args) {
     set_log_arguments(args);
     std::vector<std::string> paths;
-    if (posix_command_line()) {
+    // Windows keeps its command line as it always was; POSIX users get the habits of their shells.
+    if (!windows_paths()) {
         paths = parse_posix_arguments(args);
     } else {
         for (std::size_t i = 3; i < args.size(); ++i) parse_switch(args[i], args[i]);
@@ -170,7 +168,7 @@ std::string usage_text() {
 void show_usage() {
     if (!options.no_ask) {
         // On POSIX the faulty argument comes first, on a line of its own.
-        const bool named = posix_command_line() && !options.syntax_error_text.empty();
+        const bool named = !windows_paths() && !options.syntax_error_text.empty();
         show_usage_box(named ? options.syntax_error_text + "\n" + usage_text() : usage_text());
     } else if (log_is_open()) {
         write_log_raw(MSG_SYNTAX_ERROR);

@@ -13,8 +13,7 @@ constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 bool reads_as_utf8(std::string_view text) {
     bool above_127 = false;
     for (std::size_t at = 0; at < text.size();) {
-        char32_t code = 0;
-        const std::size_t length = static_cast<unsigned char>(text[at]) < 0x80 ? 1 : utf8_sequence_at(text, at, code);
+        const std::size_t length = next_character(text, at).length;
         if (length == 0) return false;
         above_127 = above_127 || length > 1;
         at += length;

@@ -190,8 +190,7 @@ std::string name_text(std::string_view utf8, bool unicode) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t at = 0; at < utf8.size();) {
-        char32_t code = static_cast<unsigned char>(utf8[at]);
-        const std::size_t length = code < 0x80 ? 1 : utf8_sequence_at(utf8, at, code);
+        const auto [code, length] = next_character(utf8, at);
         if (length == 1) {
             out += static_cast<char>(code);
         } else if (length == 0) {

@@ -36,6 +36,9 @@ using DirListing = std::optional<std::vector<DirEntry>>;  // nullopt: not found
 
 //--- separators: "\" on Windows, "/" on POSIX
 extern const char path_separator;
+// The one question the core asks about the system: Windows path rules (drive letters, names
+// without case, "*.*", slash switches) or POSIX ones.
+bool windows_paths();
 
 //--- paths; the input back unchanged on failure
 std::string full_path(const std::string& path);

@@ -1,7 +1,7 @@
 // The reversible inside form both builds use for characters the ANSI code page lacks.
 #include "platform/foreign.h"
 
-#include "platform/utf8.h"
+#include "platform/text.h"
 
 // Seven control bytes: no name built from a subject holds them, the case tables leave them
 // alone and no path rule looks at them, so they pass the core untouched.

@@ -7,7 +7,7 @@ bool has_wildcard(const std::string& path) { return path.find_first_of("*?") != 
 
 // "c:" or "c:\": only Windows has drives.
 bool is_drive(const std::string& path) {
-    return path_separator == '\\' && (path.size() == 2 || path.size() == 3) && path[1] == ':';
+    return windows_paths() && (path.size() == 2 || path.size() == 3) && path[1] == ':';
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // Plain string work on paths, the same on both builds.
 #include "platform/file_system.h"
 
+bool windows_paths() { return path_separator == '\\'; }
+
 std::size_t last_separator(const std::string& path) {
     std::size_t sep = path.rfind(path_separator);
     if (sep != std::string::npos) return sep + 1;
     // A drive prefix such as "c:" only exists on Windows; on POSIX ":" is an ordinary character.
-    if (path_separator == '\\') {
+    if (windows_paths()) {
         std::size_t colon = path.find(':');
         if (colon != std::string::npos) return colon + 1;
     }

@@ -15,5 +15,5 @@ std::string internal_text(std::string_view external);
 // For terminal and log: valid UTF-8 on POSIX; on Windows the ANSI code page, with "<U+0416>"
 // for what it lacks.
 std::string shown_text(std::string_view cp1252);
-// UTF-8 to the ANSI code page (cp1252 on POSIX); a character it lacks, or a stray byte, is "?".
-std::string ansi_text(std::string_view utf8);
+// The ANSI code page's bytes for one character, "?" when it has none (cp1252 on POSIX).
+std::string ansi_character(char32_t code);

@@ -3,10 +3,17 @@
 #include <string>
 #include <string_view>
 
-// The well-formed UTF-8 sequence at `at` (no overlong forms, no surrogates): its length with
-// `code` set, or 0 when the bytes there are no such sequence.
-std::size_t utf8_sequence_at(std::string_view text, std::size_t at, char32_t& code);
+// The one walk over UTF-8 text: the character at `at` (below text.size()) with its length in
+// bytes, or length 0 when the byte there starts no well-formed sequence (a stray or cut-short
+// byte, an overlong form, a surrogate, anything above U+10FFFF).
+struct Utf8Character {
+    char32_t code = 0;
+    std::size_t length = 0;
+};
+Utf8Character next_character(std::string_view text, std::size_t at);
 bool valid_utf8(std::string_view text);  // every byte part of a well-formed sequence
+// UTF-8 to the ANSI code page (cp1252 on POSIX); a character it lacks, or a stray byte, is "?".
+std::string ansi_text(std::string_view utf8);
 
 // Inline: every name written goes through it.
 inline void append_utf8(std::string& out, char32_t code) {  // code below 0x110000
@@ -26,6 +33,3 @@ inline void append_utf8(std::string& out, char32_t code) {  // code below 0x1100
         out += static_cast<char>(0x80 | (code & 0x3F));
     }
 }
-
-// The ANSI code page's bytes for one character, "?" when it has none (cp1252 on POSIX).
-std::string ansi_character(char32_t code);

@@ -42,8 +42,7 @@ bool ends_with(std::string_view text, std::string_view end) {
 std::size_t utf16_length(std::string_view utf8) {
     std::size_t units = 0;
     for (std::size_t at = 0; at < utf8.size();) {
-        char32_t code = 0;
-        std::size_t length = static_cast<unsigned char>(utf8[at]) < 0x80 ? 0 : utf8_sequence_at(utf8, at, code);
+        const std::size_t length = next_character(utf8, at).length;
         units += length == 4 ? 2 : 1;  // stray bytes count as one character each
         at += length == 0 ? 1 : length;
     }

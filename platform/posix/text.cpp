@@ -104,21 +104,20 @@ std::string internal_text(std::string_view external) {
     out.reserve(external.size());
     for (std::size_t at = 0; at < external.size();) {
         const auto byte = static_cast<unsigned char>(external[at]);
-        char32_t code = 0;
-        const std::size_t length = byte < 0x80 ? 0 : utf8_sequence_at(external, at, code);
+        const Utf8Character c = next_character(external, at);
         if (byte < 0x80) {
             // A name that already holds what reads as our mark gets its first byte marked.
             if (byte == FOREIGN && foreign_at(external, at)) append_foreign(out, RAW + byte);
             else out += static_cast<char>(byte);
             ++at;
-        } else if (length == 0) {
+        } else if (c.length == 0) {
             append_foreign(out, RAW + byte);
             ++at;
         } else {
-            const int cp1252 = byte_of(code);
+            const int cp1252 = byte_of(c.code);
             if (cp1252 >= 0) out += static_cast<char>(cp1252);
-            else append_foreign(out, code);
-            at += length;
+            else append_foreign(out, c.code);
+            at += c.length;
         }
     }
     return out;

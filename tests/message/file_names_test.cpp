@@ -201,10 +201,9 @@ namespace {
 std::string inside(std::u8string_view utf8) {
     std::string bytes(utf8.begin(), utf8.end()), out;
     for (std::size_t at = 0; at < bytes.size();) {
-        char32_t code = static_cast<unsigned char>(bytes[at]);
-        const std::size_t length = code < 0x80 ? 1 : utf8_sequence_at(bytes, at, code);
-        append_inside(out, code);
-        at += length;
+        const Utf8Character c = next_character(bytes, at);
+        append_inside(out, c.code);
+        at += c.length;
     }
     return out;
 }
