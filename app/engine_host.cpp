@@ -32,6 +32,6 @@ bool report_file(const FileResult& failed) {
 }  // namespace
 
 void set_up_engine() {
-    engine_settings = {settings.file_extension, options.numbering, run_state.output_dir};
+    engine_settings = {settings.file_extension, options.numbering, run_state.output_dir, writer_count()};
     engine_host = {show_names, progress_to, pump_one_message, still_running, report_file};
 }

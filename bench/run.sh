@@ -14,7 +14,9 @@
 # with TZ unset; default 16M, 0 leaves the column out). The rows native-crlf
 # (the same mailbox with every LF written as CR LF, as on Windows) and
 # native-filtered (/MinDate=2099-1-1: every message read and skipped) are
-# parcelo native with /n.
+# parcelo native with /n. Rows ending in -1w or -2w (native-n-1w, native-subject-2w, ...)
+# run parcelo with that many writer threads ([Mailboxes] Writers in a settings folder
+# of their own); the other native rows with the default (one per processor, at most 8).
 #
 # On a disk, file creation may be slow for minutes after many files were
 # deleted, so there the output trees of all repetitions stay until every
@@ -33,7 +35,7 @@ NATIVE=${PARCELO_NATIVE:-$ROOT/build/release/parcelo}
 WINEXE=${PARCELO_EXE:-$ROOT/build/windows-release/parcelo.exe}
 TMPFS=${BENCH_TMPFS:-0}
 IPB_SIZE=${BENCH_IPB_SIZE:-16M}
-ALL_TOOLS="read floor git formail python native-n native-subject native-crlf native-filtered wine-n wine-subject"
+ALL_TOOLS="read floor git formail python native-n native-n-1w native-n-2w native-subject native-subject-1w native-subject-2w native-crlf native-filtered wine-n wine-subject"
 TOOLS=${BENCH_TOOLS:-$ALL_TOOLS}
 PY=/usr/bin/python3
 WINE=/usr/lib/wine/wine64
@@ -99,6 +101,21 @@ if wants_wine; then
 fi
 winpath() { local p="Z:$1"; printf '%s' "${p//\//\\}"; }
 
+# The settings folder of a native row: Writers = N for a row ending in -Nw, else none, so
+# that no settings file of the user's own counts.
+config_for() {  # tool -> XDG_CONFIG_HOME
+    local writers=default
+    [[ $1 =~ -([0-9]+)w$ ]] && writers=${BASH_REMATCH[1]}
+    local dir=$WORK/config-$writers
+    mkdir -p "$dir/parcelo"
+    if [[ $writers == default ]]; then
+        rm -f "$dir/parcelo/parcelo.ini"
+    else
+        printf '[Mailboxes]\nWriters = %s\n' "$writers" >"$dir/parcelo/parcelo.ini"
+    fi
+    printf '%s' "$dir"
+}
+
 STAMP=$(date +%Y%m%d-%H%M%S)
 if [[ $TMPFS == 1 ]]; then
     RUN=/dev/shm/parcelo-bench-$STAMP-$$
@@ -128,10 +145,10 @@ run_one() {  # tool out timefile
     git) "${T[@]}" git mailsplit -o"$out" "$BOX" ;;
     formail) SINK_DIR=$out "${T[@]}" formail -s "$WORK/bin/formail_sink" <"$BOX" ;;
     python) "${T[@]}" "$PY" "$HERE/python_split.py" "$BOX" "$out" ;;
-    native-n) "${T[@]}" "$NATIVE" "$BOX" "$out" /n /p ;;
-    native-subject) "${T[@]}" "$NATIVE" "$BOX" "$out" /p ;;
-    native-crlf) "${T[@]}" "$NATIVE" "$CRLF_BOX" "$out" /n /p ;;
-    native-filtered) "${T[@]}" "$NATIVE" "$BOX" "$out" /MinDate=2099-1-1 /n /p ;;
+    native-n | native-n-*w) XDG_CONFIG_HOME=$(config_for "$tool") "${T[@]}" "$NATIVE" "$BOX" "$out" /n /p ;;
+    native-subject*) XDG_CONFIG_HOME=$(config_for "$tool") "${T[@]}" "$NATIVE" "$BOX" "$out" /p ;;
+    native-crlf) XDG_CONFIG_HOME=$(config_for "$tool") "${T[@]}" "$NATIVE" "$CRLF_BOX" "$out" /n /p ;;
+    native-filtered) XDG_CONFIG_HOME=$(config_for "$tool") "${T[@]}" "$NATIVE" "$BOX" "$out" /MinDate=2099-1-1 /n /p ;;
     wine-n) "${T[@]}" "$WINE" "$WINEXE" "$(winpath "$BOX")" "$(winpath "$out")" /n /p ;;
     wine-subject) "${T[@]}" "$WINE" "$WINEXE" "$(winpath "$BOX")" "$(winpath "$out")" /p ;;
     *) echo "unknown tool $tool" >&2; return 2 ;;
@@ -189,13 +206,14 @@ if [[ $IPB_SIZE != 0 ]]; then
         out=$RUN/ipb/$tool
         rm -rf "$out"
         mkdir -p "$out"
-        T=(env -u TZ valgrind --tool=callgrind --callgrind-out-file="$RUN/ipb.$tool.out")
+        T=(env -u TZ XDG_CONFIG_HOME="$(config_for "$tool")" valgrind --tool=callgrind
+           --callgrind-out-file="$RUN/ipb.$tool.out")
         case $tool in
         read) "${T[@]}" cat "$BOX" >/dev/null ;;
         floor) "${T[@]}" "$WORK/bin/floor_split" "$BOX" "$out" ;;
         git) "${T[@]}" git mailsplit -o"$out" "$BOX" ;;
-        native-n) "${T[@]}" "$NATIVE" "$BOX" "$out" /n /p ;;
-        native-subject) "${T[@]}" "$NATIVE" "$BOX" "$out" /p ;;
+        native-n | native-n-*w) "${T[@]}" "$NATIVE" "$BOX" "$out" /n /p ;;
+        native-subject*) "${T[@]}" "$NATIVE" "$BOX" "$out" /p ;;
         native-crlf) "${T[@]}" "$NATIVE" "$(crlf_copy "$BOX")" "$out" /n /p ;;
         native-filtered) "${T[@]}" "$NATIVE" "$BOX" "$out" /MinDate=2099-1-1 /n /p ;;
         esac >/dev/null 2>"$RUN/ipb.$tool.log" || true
@@ -236,6 +254,9 @@ names = {
     "wine-n": "parcelo.exe Wine /n",
     "wine-subject": "parcelo.exe Wine, subject names",
 }
+for base in ("native-n", "native-subject"):
+    for n in (1, 2):
+        names["%s-%dw" % (base, n)] = "%s, %d writer%s" % (names[base], n, "s" if n > 1 else "")
 by = {}
 for rep, tool, wall, user, sys_, rss, code in rows:
     by.setdefault(tool, {})[rep] = (float(wall), float(user), float(sys_), int(rss), code)

@@ -3,6 +3,7 @@
 // the calls through which it shows where it is, hands over window messages, learns of a
 // cancel and reports a message file that failed. app/ fills both in before a run; the
 // engine itself decides nothing about texts, questions or counts.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -10,6 +11,8 @@ struct EngineSettings {
     std::string file_extension = ".eml";
     bool numbering = false;  // /n: files named by running number
     std::string output_dir;  // directories are made below it; ends in the separator
+    int writers = 1;         // threads that write message files; 1: none, this one writes
+    std::size_t write_budget = 64 << 20;  // message bytes those threads hold at most
 };
 extern EngineSettings engine_settings;
 

@@ -2,6 +2,7 @@
 
 #include "mailbox/body_path.h"
 #include "mailbox/engine.h"
+#include "mailbox/queued_files.h"
 #include "mailbox/writer.h"
 #include "platform/file_system.h"
 #include "platform/wide_search.h"
@@ -72,6 +73,8 @@ SplitResult process_messages(const std::string& directory) {
         splitter.current_info = select_message(splitter.current_header.text);
         result = splitter.current_info ? write_message(*splitter.current_info, directory) : skip_message();
     }
+    // Files still with the writer threads count before whatever ended this mailbox.
+    if (std::optional<SplitResult> stopped = settle_queued_files()) return *stopped;
     return result;
 }
 

@@ -2,6 +2,17 @@
 
 #include <cstdio>
 
+namespace {
+// A sleeping writer is woken once this much waits, not for every message: waking costs
+// about as much as writing a small file. Whoever waits for a result wakes them all.
+constexpr std::size_t WAKE_JOBS = 8;
+constexpr std::size_t WAKE_BYTES = 1 << 20;
+// Buffers go back to the caller's thread, so that no writer frees what the caller allocated:
+// that would make both wait for the allocator's lock. A few are kept; a big one is not.
+constexpr std::size_t SPARES = 64;
+constexpr std::size_t LARGEST_SPARE = 1 << 20;
+}  // namespace
+
 bool failed(const WriteResult& result) {
     return result.status == WriteStatus::NOT_CREATED || result.status == WriteStatus::SHORT ||
            result.status == WriteStatus::NOT_STAMPED;
@@ -41,24 +52,35 @@ WriteQueue::~WriteQueue() {
     for (std::thread& writer : writers_) writer.join();
 }
 
+// Called with the lock held; the writers wake once it is released.
+void WriteQueue::wake_writers(std::unique_lock<std::mutex>& lock, bool all) {
+    if (idle_ == 0 || next_start_ == slots_.size()) return;
+    lock.unlock();
+    if (all) work_ready_.notify_all();
+    else work_ready_.notify_one();
+    lock.lock();
+}
+
 bool WriteQueue::has_room(std::size_t size) {
-    std::lock_guard lock(mutex_);
-    return in_flight_ == 0 || in_flight_ + size <= budget_;
+    std::unique_lock lock(mutex_);
+    if (in_flight_ == 0 || in_flight_ + size <= budget_) return true;
+    wake_writers(lock, true);
+    return false;
 }
 
 void WriteQueue::submit(WriteJob job) {
-    {
-        std::lock_guard lock(mutex_);
-        in_flight_ += job.bytes.size();
-        slots_.push_back(Slot{std::move(job), {}, SlotState::QUEUED});
-        if (stopped_) {
-            slots_.back().result.path = slots_.back().job.path;
-            slots_.back().state = SlotState::DONE;
-            in_flight_ -= slots_.back().job.bytes.size();
-            ++next_start_;
-        }
+    std::unique_lock lock(mutex_);
+    in_flight_ += job.bytes.size();
+    unstarted_bytes_ += job.bytes.size();
+    slots_.push_back(Slot{std::move(job), {}, SlotState::QUEUED});
+    if (stopped_) {
+        slots_.back().result.path = slots_.back().job.path;
+        slots_.back().state = SlotState::DONE;
+        in_flight_ -= slots_.back().job.bytes.size();
+        unstarted_bytes_ -= slots_.back().job.bytes.size();
+        ++next_start_;
     }
-    work_ready_.notify_one();
+    if (slots_.size() - next_start_ >= WAKE_JOBS || unstarted_bytes_ >= WAKE_BYTES) wake_writers(lock, false);
 }
 
 bool WriteQueue::pending() {
@@ -66,15 +88,35 @@ bool WriteQueue::pending() {
     return !slots_.empty();
 }
 
-std::optional<WriteResult> WriteQueue::take(bool wait) {
+std::optional<WriteResult> WriteQueue::take(std::chrono::milliseconds wait) {
     std::unique_lock lock(mutex_);
-    if (wait) result_ready_.wait(lock, [this] { return slots_.empty() || slots_.front().state == SlotState::DONE; });
+    if (wait.count() > 0) {
+        wake_writers(lock, true);
+        result_ready_.wait_for(lock, wait, [this] { return slots_.empty() || slots_.front().state == SlotState::DONE; });
+    }
     if (slots_.empty() || slots_.front().state != SlotState::DONE) return std::nullopt;
     WriteResult result = std::move(slots_.front().result);
     slots_.pop_front();
+    std::vector<std::string> dropped;
+    while (spares_.size() > SPARES) {
+        dropped.push_back(std::move(spares_.back()));
+        spares_.pop_back();
+    }
     ++front_sequence_;
     --next_start_;
     return result;
+}
+
+std::string WriteQueue::spare_buffer() {
+    std::string spare;
+    {
+        std::lock_guard lock(mutex_);
+        if (spares_.empty()) return spare;
+        spare = std::move(spares_.back());
+        spares_.pop_back();
+    }
+    if (spare.capacity() > LARGEST_SPARE) return {};
+    return spare;
 }
 
 void WriteQueue::go_on() {
@@ -93,6 +135,7 @@ void WriteQueue::stop() {
         slot.result.path = slot.job.path;
         slot.state = SlotState::DONE;
         in_flight_ -= slot.job.bytes.size();
+        unstarted_bytes_ -= slot.job.bytes.size();
         slot.job = {};
     }
     result_ready_.notify_all();
@@ -101,9 +144,11 @@ void WriteQueue::stop() {
 void WriteQueue::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
+        ++idle_;
         work_ready_.wait(lock, [this] {
             return closing_ || (!stopped_ && unresolved_ == 0 && next_start_ < slots_.size());
         });
+        --idle_;
         if (closing_) return;
         // The caller may take results and give jobs meanwhile; the sequence number finds this
         // job's slot again, which is not taken before it is done.
@@ -111,13 +156,15 @@ void WriteQueue::work() {
         WriteJob job = std::move(slots_[index].job);
         slots_[index].state = SlotState::RUNNING;
         std::size_t size = job.bytes.size();
+        unstarted_bytes_ -= size;
         std::uint64_t sequence = front_sequence_ + index;
         lock.unlock();
 
         WriteResult result = write_(job);
-        job = {};  // the bytes go before the lock is taken again
+        job.bytes.clear();
 
         lock.lock();
+        spares_.push_back(std::move(job.bytes));
         Slot& slot = slots_[sequence - front_sequence_];
         slot.result = std::move(result);
         slot.state = SlotState::DONE;

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -42,13 +43,14 @@ public:
     WriteQueue& operator=(const WriteQueue&) = delete;
 
     bool takes(std::size_t size) const { return size <= budget_; }  // false: write it yourself
-    bool has_room(std::size_t size);  // within the budget, or nothing in flight
+    bool has_room(std::size_t size);  // within the budget, or nothing in flight; else starts all
     void submit(WriteJob job);        // only what takes() and has_room() accept
     bool pending();                   // results not yet taken
-    // The next result in order; with `wait` once it is there. Nothing when none is pending
-    // or (without `wait`) the next is not done yet.
-    std::optional<WriteResult> take(bool wait);
+    // The next result in order, waiting for it at most `wait` (and then starting every job
+    // given). Nothing when none is pending or the next is not done by then.
+    std::optional<WriteResult> take(std::chrono::milliseconds wait);
     void go_on();  // after a failed result: later files may start again
+    std::string spare_buffer();  // an empty string, with the room of a job written before
     void stop();   // no job not yet started will be; they come back NOT_STARTED
 
 private:
@@ -59,6 +61,7 @@ private:
         SlotState state = SlotState::QUEUED;
     };
     void work();
+    void wake_writers(std::unique_lock<std::mutex>& lock, bool all);
 
     const std::size_t budget_;
     const FileWriter write_;
@@ -68,8 +71,11 @@ private:
     std::uint64_t front_sequence_ = 0;  // of slots_.front(), counting every job given
     std::size_t next_start_ = 0;     // index in slots_ of the next job to start
     std::size_t in_flight_ = 0;      // bytes of jobs given and not yet written
+    std::size_t unstarted_bytes_ = 0;
+    int idle_ = 0;                   // writers waiting for work
     int unresolved_ = 0;             // failed files the caller has not decided on
     bool stopped_ = false;
     bool closing_ = false;
+    std::vector<std::string> spares_;  // buffers of written jobs, freed only by the caller
     std::vector<std::thread> writers_;
 };

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "mailbox/body_path.h"
 #include "mailbox/engine.h"
+#include "mailbox/queued_files.h"
 #include "mailbox/splitter.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -20,6 +22,7 @@ struct Output {
     std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(OUTPUT_SIZE);
     std::size_t used = 0;
     std::uint64_t written = 0;  // the bytes the writes of this file confirmed
+    std::string* collected = nullptr;  // not null: the file goes to a writer thread, whole
 };
 Output output;
 
@@ -35,8 +38,17 @@ struct HeldLine {
 };
 HeldLine held;
 
+void emit(std::FILE* out, const char* data, std::size_t size) {
+    if (output.collected) {
+        output.collected->append(data, size);
+        output.written += size;
+    } else {
+        output.written += std::fwrite(data, 1, size, out);
+    }
+}
+
 void flush_output(std::FILE* out) {
-    if (output.used > 0) output.written += std::fwrite(output.bytes.get(), 1, output.used, out);
+    if (output.used > 0) emit(out, output.bytes.get(), output.used);
     output.used = 0;
 }
 
@@ -44,7 +56,7 @@ void put(std::FILE* out, const char* data, std::size_t size) {
     if (output.used + size > OUTPUT_SIZE) {
         flush_output(out);
         if (size > OUTPUT_SIZE) {
-            output.written += std::fwrite(data, 1, size, out);
+            emit(out, data, size);
             return;
         }
     }
@@ -202,22 +214,12 @@ void write_piece(std::FILE* out, const LinePiece& piece, std::uint64_t& expected
 // The output file is gone: the message must not survive half written.
 void discard_file(std::FILE* out, const std::string& path) {
     output.used = 0;
-    std::fclose(out);
-    delete_file(path);
-    reset_held_line();
-}
-
-// Why a file could not be created: a drive without room, a FAT directory without a free
-// entry (not counted as an error; the next overflow directory takes the message), or else.
-FileProblem creation_problem(const std::string& path, const std::string& directory, const std::string& name) {
-    if (path_kind(path) == PathKind::MISSING) {
-        if (disk_free(directory).available == 0) return FileProblem::DISK_FULL;
-        std::string file_system = upper_case(volume_info(directory).file_system_name);
-        if ((file_system == "FAT" || file_system == "FAT32") && directory.size() > 3 &&
-            fat_entries_needed(directory, name) > 0x10000)
-            return FileProblem::DIRECTORY_FULL;
+    output.collected = nullptr;
+    if (out) {
+        std::fclose(out);
+        delete_file(path);
     }
-    return FileProblem::CREATE;
+    reset_held_line();
 }
 
 // Closes the file after checking that every expected byte reached it, and stamps it with the
@@ -234,9 +236,34 @@ FileProblem finish_file(std::FILE* out, const std::string& path, const std::stri
     if (failed && missing == 0) missing = 1;
 
     if (missing == 0) return time_failed ? FileProblem::WRITE : FileProblem::NONE;
-    if (missing <= disk_free(directory).available) return FileProblem::WRITE;
-    delete_file(path);
-    return FileProblem::DISK_FULL;
+    return short_file_problem(path, directory, missing);
+}
+
+SplitResult creation_failed(const std::string& path, const std::string& directory, const std::string& name) {
+    FileResult failed{creation_problem(path, directory, name), path, directory};
+    if (failed.problem == FileProblem::DIRECTORY_FULL) return SplitResult::DIRECTORY_FULL;
+    if (!settle_file(failed)) return SplitResult::STOP_AFTER_CREATE_ERROR;
+    return skip_message();  // read past, not written
+}
+
+// A message too big for the writer threads: once every file before it is settled, it is
+// written here as it comes, as by a single writer, so memory stays flat.
+std::optional<SplitResult> write_here(std::FILE*& out, std::string& collected, const std::string& path,
+                                      const std::string& directory, const std::string& name) {
+    output.collected = nullptr;
+    std::optional<SplitResult> stopped = settle_queued_files();
+    if (!stopped) {
+        out = open_file(path, "wb");
+        if (out) {
+            std::setvbuf(out, nullptr, _IONBF, 0);
+            output.written = std::fwrite(collected.data(), 1, collected.size(), out);
+            std::string().swap(collected);
+            return std::nullopt;
+        }
+    }
+    output.used = 0;
+    reset_held_line();
+    return stopped ? *stopped : creation_failed(path, directory, name);
 }
 
 // The block goes out as one piece. An empty block, left by a separator right after a
@@ -278,6 +305,27 @@ std::uint64_t write_line(std::FILE* out, std::string_view line, bool end) {
     return expected;
 }
 
+// Why a file could not be created: a drive without room, a FAT directory without a free
+// entry (not counted as an error; the next overflow directory takes the message), or else.
+FileProblem creation_problem(const std::string& path, const std::string& directory, const std::string& name) {
+    if (path_kind(path) == PathKind::MISSING) {
+        if (disk_free(directory).available == 0) return FileProblem::DISK_FULL;
+        std::string file_system = upper_case(volume_info(directory).file_system_name);
+        if ((file_system == "FAT" || file_system == "FAT32") && directory.size() > 3 &&
+            fat_entries_needed(directory, name) > 0x10000)
+            return FileProblem::DIRECTORY_FULL;
+    }
+    return FileProblem::CREATE;
+}
+
+// Bytes missing within the free space: the write failed for another reason and the file
+// stays. More than is free: the drive is full, and nothing of the file stays.
+FileProblem short_file_problem(const std::string& path, const std::string& directory, std::int64_t missing) {
+    if (missing <= disk_free(directory).available) return FileProblem::WRITE;
+    delete_file(path);
+    return FileProblem::DISK_FULL;
+}
+
 bool settle_file(const FileResult& result) {
     if (result.problem == FileProblem::NONE || result.problem == FileProblem::DIRECTORY_FULL) return true;
     return engine_host.report(result);
@@ -286,14 +334,16 @@ bool settle_file(const FileResult& result) {
 SplitResult write_message(const MessageInfo& info, const std::string& directory) {
     std::string name = info.file_name + engine_settings.file_extension;
     std::string path = directory + name;
-    std::FILE* out = open_file(path, "wb");
-    if (!out) {
-        FileResult failed{creation_problem(path, directory, name), path, directory};
-        if (failed.problem == FileProblem::DIRECTORY_FULL) return SplitResult::DIRECTORY_FULL;
-        if (!settle_file(failed)) return SplitResult::STOP_AFTER_CREATE_ERROR;
-        return skip_message();  // read past, not written
+    std::string collected;  // the whole file, when a writer thread writes it
+    std::FILE* out = nullptr;
+    if (writing_on_threads(directory)) {
+        collected = message_buffer();
+        output.collected = &collected;
+    } else {
+        out = open_file(path, "wb");
+        if (!out) return creation_failed(path, directory, name);
+        std::setvbuf(out, nullptr, _IONBF, 0);  // our own buffer does the collecting
     }
-    std::setvbuf(out, nullptr, _IONBF, 0);  // our own buffer does the collecting
     output.written = 0;
 
     const HeaderBlock& header = splitter.current_header;
@@ -302,6 +352,8 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     std::string_view line;
     LinePiece piece;
     for (;;) {
+        if (output.collected && !room_for(collected.size()))
+            if (std::optional<SplitResult> stopped = write_here(out, collected, path, directory, name)) return *stopped;
         bool moved = long_line_piece(splitter.layout, piece);
         if (moved) write_piece(out, piece, expected);
         else moved = write_plain_lines(out, expected);
@@ -339,10 +391,15 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     }
     expected += write_line(out, {}, true);
 
-    // The paths are copied only for a file that failed.
-    if (FileProblem problem = finish_file(out, path, directory, expected, info.date);
-        problem != FileProblem::NONE && !settle_file({problem, path, directory}))
+    if (output.collected) {
+        output.collected = nullptr;
+        if (std::optional<SplitResult> stopped = hand_over(std::move(path), std::move(collected), info.date))
+            return *stopped;
+    } else if (FileProblem problem = finish_file(out, path, directory, expected, info.date);
+               // The paths are copied only for a file that failed.
+               problem != FileProblem::NONE && !settle_file({problem, path, directory})) {
         return SplitResult::STOP_AFTER_WRITE_ERROR;
+    }
     if (selection.stop_after_match) return SplitResult::STOP_AFTER_MATCH;
     // The file is whole, but what follows it in the mailbox could not be read.
     if (read_failed) return SplitResult::OPEN_FAILED;

@@ -106,7 +106,7 @@ wine_unit_tests() {
 tsan_tests() {
     cmake --preset tsan && cmake --build --preset tsan -j"$JOBS" --target parcelo_tests parcelo || return
     export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
-    build/tsan/parcelo_tests --gtest_brief=1 --gtest_death_test_style=threadsafe || return
+    build/tsan/parcelo_tests --gtest_brief=1 || return
     PARCELO_NATIVE=build/tsan/parcelo PARCELO_KINDS=native /usr/bin/python3 -m pytest -q -p no:cacheprovider \
         tests/e2e/test_writers.py
 }

@@ -1,8 +1,11 @@
 #include "tests/mailbox/scratch.h"
 
 #include <cstdio>
+#include <map>
+#include <vector>
 
 #include "app/messages.h"
+#include "message/file_names.h"
 
 namespace {
 
@@ -111,4 +114,95 @@ TEST_F(WriterTest, FatEntriesCountTheNewNameOrThePreviousNumber) {
     EXPECT_EQ(present + count_dir_slots(folder + "00000001.eml"), fat_entries_needed(folder, "00000002.eml"));
     selection.message_counter = 1;
     EXPECT_EQ(present, fat_entries_needed(folder, "00000001.eml"));
+}
+
+namespace {
+
+// Every file (not directory) of a folder with its bytes and last-write time (local, as listed).
+std::map<std::string, std::string> files_with_times(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    DirListing listing = list_dir(folder + "*.*");
+    if (!listing) return files;
+    for (const DirEntry& entry : *listing) {
+        if (entry.attributes.find('d') != std::string::npos) continue;
+        std::ifstream in(folder + entry.name, std::ios::binary);
+        files[entry.name] = std::string(std::istreambuf_iterator<char>(in), {}) + "@" + std::to_string(entry.year) +
+                            "-" + std::to_string(entry.minute) + ":" + std::to_string(entry.second);
+    }
+    return files;
+}
+
+}  // namespace
+
+TEST_F(WriterTest, WriterThreadsWriteWhatOneWriterWrites) {
+    std::string box;
+    for (int n = 1; n <= 60; ++n) {
+        char date[64];
+        std::snprintf(date, sizeof date, "Date: Sat, 3 Feb 2001 04:%02d:06 +0000\n", n % 60);
+        box += std::string("From a\n") + date + "From: b\nSubject: " + std::to_string(n) + "\n\n";
+        box += n % 7 == 0 ? std::string(3000 + n, 'x') + "\r\n" : "body \x1A\r\n";
+        if (n == 30) for (int line = 0; line < 6000; ++line) box += std::string(99, 'y') + "\n";
+        if (n == 45) box += std::string(700 * 1024, 'z') + "\n";  // longer than the reader's buffer
+        if (n % 5 == 0) box += ".\n";
+    }
+    box += "From a\nDate: Sat, 3 Feb 2001 04:05:06 +0000\nFrom: b\n\nunterminated";
+    std::string mailbox = write_file("box", box);
+    struct Case {
+        int writers;
+        std::size_t budget;  // 100: the two big messages are written by the reading thread
+    };
+    std::map<std::string, std::string> one;
+    for (const Case& c : {Case{1, 64 << 20}, Case{3, 64 << 20}, Case{3, 100}, Case{2, 1}}) {
+        SCOPED_TRACE(c.writers * 1000 + c.budget);
+        reset_globals();
+        clear_registry();
+        engine_settings.writers = c.writers;
+        engine_settings.write_budget = c.budget;
+        std::string folder = path(std::to_string(c.writers) + "-" + std::to_string(c.budget)) + path_separator;
+        splitter.target_dir = folder;
+        EXPECT_EQ(SplitResult::END_OF_FILE, split_mailbox(mailbox, folder, SeparatorPolicy::STRICT));
+        EXPECT_EQ(0, run_state.error_count);
+        std::map<std::string, std::string> files = files_with_times(folder);
+        EXPECT_EQ(61u, files.size());
+        if (c.writers == 1) one = files;
+        else EXPECT_EQ(one, files);
+    }
+}
+
+TEST_F(WriterTest, WriterThreadsReportFailedFilesInOrderAndStopOnNo) {
+    std::string box;
+    for (int n = 1; n <= 8; ++n) box += message(n);
+    std::string mailbox = write_file("box", box);
+    for (int writers : {1, 3}) {
+        for (bool yes : {true, false}) {
+            SCOPED_TRACE(std::to_string(writers) + (yes ? " yes" : " no"));
+            reset_globals();
+            options.numbering = true;
+            engine_settings.writers = writers;
+            fake_ui.answer_yes = yes;
+            std::string folder = path(std::to_string(writers) + (yes ? "y" : "n")) + path_separator;
+            splitter.target_dir = folder;
+            std::filesystem::create_directories(folder + "00000003.eml");  // the names are taken
+            std::filesystem::create_directories(folder + "00000005.eml");
+            EXPECT_EQ(yes ? SplitResult::END_OF_FILE : SplitResult::STOP_AFTER_CREATE_ERROR,
+                      split_mailbox(mailbox, folder, SeparatorPolicy::STRICT));
+            std::vector<std::string> expected{format_text(MSG_CREATE_FILE, folder + "00000003.eml") + QUESTION_SUFFIX};
+            if (yes) expected.push_back(format_text(MSG_CREATE_FILE, folder + "00000005.eml") + QUESTION_SUFFIX);
+            EXPECT_EQ(expected, fake_ui.boxes);
+            EXPECT_EQ(yes ? 2 : 1, run_state.error_count);
+            std::map<std::string, std::string> files = files_with_times(folder);
+            for (int n : {1, 2}) EXPECT_TRUE(files.count("0000000" + std::to_string(n) + ".eml")) << n;
+            // After a no, a later file is there whole or not at all.
+            for (int n = 4; n <= 8; ++n) {
+                std::string name = "0000000" + std::to_string(n) + ".eml";
+                if (n == 5) continue;
+                if (yes || files.count(name)) {
+                    EXPECT_EQ(0u, read_file(folder.substr(path().size()) + name).find("Date:")) << name;
+                }
+                if (!yes && writers == 1) {
+                    EXPECT_FALSE(files.count(name)) << name;
+                }
+            }
+        }
+    }
 }

@@ -4,6 +4,7 @@
 #include "app/options.h"
 #include "app/run.h"
 #include "app/settings.h"
+#include "mailbox/queued_files.h"
 #include "mailbox/splitter.h"
 #include "mailbox/writer.h"
 #include "message/header_fields.h"
@@ -17,5 +18,7 @@ inline void reset_core_state() {
     splitter = SplitterState{};
     fake_ui = FakeUi{};
     reset_held_line();
+    end_writer_threads();
     set_up_engine();
+    engine_settings.writers = 1;  // a test that wants writer threads asks for them
 }
