@@ -24,8 +24,8 @@ bool report_file(const FileResult& failed) {
     switch (failed.problem) {
         case FileProblem::DISK_FULL:
             abort_with_message(with_abort_suffix(format_text(MSG_DISK_FULL, volume_label(failed.directory))), 3);
-        case FileProblem::CREATE: return ask_continue(format_text(MSG_CREATE_FILE, failed.path));
-        default: return ask_continue(format_text(MSG_WRITE_FILE, failed.path));
+        case FileProblem::CREATE: return ask_continue(with_reason(format_text(MSG_CREATE_FILE, failed.path), failed.reason));
+        default: return ask_continue(with_reason(format_text(MSG_WRITE_FILE, failed.path), failed.reason));
     }
 }
 

@@ -7,6 +7,7 @@
 #include "app/run.h"
 #include "app/settings.h"
 #include "platform/crash.h"
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 #include "ui/progress.h"
@@ -44,8 +45,10 @@ void resolve_output(const std::string& argument) {
     const std::string full = full_path(argument);
     const PathKind kind = path_kind(full);
     if (kind == PathKind::WILDCARD || kind == PathKind::FILE) invalid_directory(long_path(full));
-    if (kind == PathKind::MISSING && make_dirs(full) != 0)
-        abort_with_message(with_abort_suffix(format_text(MSG_CREATE_DIRECTORY, long_path(full))), 3);
+    if (kind == PathKind::MISSING && make_dirs(full) != 0) {
+        const std::string reason = last_failure_reason();
+        abort_with_message(with_abort_suffix(with_reason(format_text(MSG_CREATE_DIRECTORY, long_path(full)), reason)), 3);
+    }
     run_state.output_dir = path_key(with_separator(long_path(full)));
     // With /s the tree's own folder as the output would mix our files into it, and a later
     // run would read them as mailboxes; an output folder further down is skipped instead.

@@ -26,6 +26,10 @@ std::string format_text(const char* format, const std::string& argument) {
 
 std::string with_abort_suffix(const std::string& text) { return text + ABORT_SUFFIX; }
 
+std::string with_reason(const std::string& text, const std::string& reason) {
+    return reason.empty() ? text : text + "\n(" + reason + ")";
+}
+
 // The number goes in first: a path holding "%d" must not receive it.
 std::string too_large_format(int gib) {
     std::string text = MSG_TOO_LARGE;

@@ -15,6 +15,8 @@ inline constexpr const char* MSG_DISK_FULL = "Nicht genügend Speicherplatz verf
 inline constexpr const char* MSG_NO_MATCH = "Keine Datei passend zu '%s' gefunden.";
 inline constexpr const char* MSG_NOT_FOUND = "Datei '%s' nicht gefunden.";
 inline constexpr const char* MSG_TOO_LARGE = "Die Datei '%s' ist zu groß (> %d GiB).";  // see too_large_format
+inline constexpr const char* MSG_SIZE_HINT =
+    "Die Grenze lässt sich mit [Mailboxes] MaxMailboxSize in '%s' ändern (0 = keine Grenze).";
 inline constexpr const char* MSG_READ_ERROR = "Fehler beim Lesen der Datei '%s'.";
 inline constexpr const char* MSG_UNKNOWN_FORMAT = "Unbekanntes Dateiformat '%s'.";
 inline constexpr const char* MSG_CREATE_FILE = "Fehler beim Erzeugen der Datei '%s'.";
@@ -28,6 +30,8 @@ inline constexpr const char* MSG_NOT_A_MAILBOX = "Keine Mailbox-Datei, überspru
 inline constexpr const char* MSG_UNKNOWN_ARGUMENT = "Unbekannter Parameter '%s'.";
 inline constexpr const char* MSG_REPEATED_ARGUMENT = "Doppelter Parameter '%s'.";
 inline constexpr const char* MSG_TOO_FEW_ARGUMENTS = "Zu wenige Parameter.";
+inline constexpr const char* MSG_EXPANDED_PATTERN =
+    "Die Shell hat das Muster bereits erweitert; bitte in Anführungszeichen setzen: parcelo '*.mbox' Ausgabe";
 inline constexpr const char* MSG_CRASH_FILE = "Fehler beim Verarbeiten der Datei '%s'";
 
 // Settings-file errors, each shown inside the frame below.
@@ -47,6 +51,8 @@ inline constexpr const char* MSG_NAME_BUDGET =
 // The first "%s" (or "%d") replaced by the argument; texts may hold any byte, so no printf.
 std::string format_text(const char* format, const std::string& argument);
 std::string with_abort_suffix(const std::string& text);  // text + ABORT_SUFFIX
+// The system's reason for a failed call on a line of its own, in parentheses; none if empty.
+std::string with_reason(const std::string& text, const std::string& reason);
 std::string too_large_format(int gib);  // MSG_TOO_LARGE with the limit in place, the path still to come
 
 // The texts the crash handler needs, renewed whenever the current file or the log changes.

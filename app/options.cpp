@@ -118,6 +118,15 @@ std::vector<std::string> parse_posix_arguments(const std::vector<std::string>& a
     return paths;
 }
 
+// `parcelo *.mbox out` reaches us as several mailbox names: the first two positions then
+// hold files that exist, where a pattern and a directory belong.
+bool shell_expanded_pattern(const std::vector<std::string>& paths) {
+    if (paths.size() < 2) return false;
+    for (std::size_t i = 0; i < 2; ++i)
+        if (path_kind(full_path(paths[i])) != PathKind::FILE) return false;
+    return true;
+}
+
 }  // namespace
 
 std::vector<std::string> parse_options(const std::vector<std::string>& args) {
@@ -132,10 +141,17 @@ std::vector<std::string> parse_options(const std::vector<std::string>& args) {
                      args.begin() + std::min<std::size_t>(args.size(), 3));
     }
     if (paths.size() < 2) syntax_fault(MSG_TOO_FEW_ARGUMENTS, "");
+    if (posix_command_line() && shell_expanded_pattern(paths)) {
+        // Said instead of whatever fault the expansion caused, which would only mislead.
+        options.syntax_error = true;
+        options.syntax_error_text = MSG_EXPANDED_PATTERN;
+    }
     return paths;
 }
 
-std::string usage_text() {
+std::string usage_text() { return posix_command_line() ? posix_usage_text() : windows_usage_text(); }
+
+std::string windows_usage_text() {
     // The first entry is the blank line after the version line.
     static constexpr const char* HELP_LINES[] = {
         "",
@@ -165,6 +181,48 @@ std::string usage_text() {
     return text;
 }
 
+// The same shape on POSIX, with every switch in both forms and the habits of its shells.
+std::string posix_usage_text() {
+    static constexpr const char* HELP_LINES[] = {
+        "",
+        "Teilt Mailbox-Dateien im mbox-Format in einzelne E-Mail-Dateien auf.",
+        "Für jede mbox-Datei wird normalerweise ein eigenes Unterverzeichnis erstellt.",
+        "",
+        "  Aufruf:      parcelo  <Dateispezifikation>  <Ausgabeverzeichnis>  [Optionen]",
+        "               parcelo  --help | --version",
+        "",
+        "<Dateispezifikation> ist eine Mailbox-Datei, ein Verzeichnis (alle Dateien darin)",
+        "oder ein Muster mit * und ?. Ein Muster gehört in Anführungszeichen, damit",
+        "parcelo es erweitert und nicht die Shell:  parcelo '*.mbox' Ausgabe",
+        "",
+        "( Beispiel:    parcelo  '/home/anna/Mail/*.mbox'  /tmp/post  -n )",
+        "",
+        "ACHTUNG:  Vorhandene gleichnamige E-Mail-Dateien werden überschrieben !",
+        "",
+        "Optionen, mit / nach den beiden Pfaden oder mit - an beliebiger Stelle:",
+        "/p  -p             Im Falle eines Fehlers fragt das Programm nicht den Benutzer,",
+        "                   sondern versucht automatisch fortzufahren; die Meldungen gehen",
+        "                   in die Datei parcelo.log in $TMPDIR (sonst /tmp).",
+        "/i  -i             Nur der Fortschritt in Prozent wird angezeigt.",
+        "/f  -f             Jede Zeile, die mit \"From \" beginnt, beginnt eine neue Nachricht.",
+        "/n  -n             Als Namen der erzeugten E-Mail-Dateien werden laufende",
+        "                   Nummern verwendet.",
+        "/d  -d             Alle Mails werden ins Ausgabeverzeichnis entpackt (ohne",
+        "                   Unterverzeichnisse).",
+        "/s  -s             Auch alle Unterverzeichnisse werden gelesen.",
+        "/MinDate=J-M-T     -MinDate=J-M-T     untere Datumsgrenze, etwa 2007-3-15",
+        "/MaxDate=J-M-T     -MaxDate=J-M-T     obere Datumsgrenze",
+        "/Message-ID=ID     -Message-ID=ID     eindeutiger Kennzeichner einer Nachricht;",
+        "                                      mit ! am Ende nur die erste solche",
+        "--                 Ende der Optionen mit -, für Pfade, die mit - beginnen",
+        "--help  -h         Dieser Text",
+        "--version          Die Version",
+    };
+    std::string text = std::string(VERSION_LINE) + "    " + CREDIT_LINE;
+    for (const char* line : HELP_LINES) text += std::string("\n") + line;
+    return text;
+}
+
 void show_usage() {
     if (!options.no_ask) {
         // On POSIX the faulty argument comes first, on a line of its own.
@@ -172,6 +230,7 @@ void show_usage() {
         show_usage_box(named ? options.syntax_error_text + "\n" + usage_text() : usage_text());
     } else if (log_is_open()) {
         write_log_raw(MSG_SYNTAX_ERROR);
+        if (!options.syntax_error_text.empty()) write_log_text(options.syntax_error_text);
         close_log();
     }
     std::exit(3);

@@ -31,4 +31,6 @@ extern Options options;
 // bad date or Message-ID.
 std::vector<std::string> parse_options(const std::vector<std::string>& args);
 [[noreturn]] void show_usage();
-std::string usage_text();
+std::string usage_text();  // this build's: Windows keeps its text as it always was
+std::string windows_usage_text();
+std::string posix_usage_text();

@@ -12,6 +12,7 @@
 #include "mailbox/writer.h"
 #include "message/file_names.h"
 #include "message/header_fields.h"
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 #include "ui/progress.h"
 
@@ -57,7 +58,7 @@ void start_target(const std::string& base_path) {
     if (!options.numbering) clear_registry();
 }
 
-Next act_on(SplitResult result, const std::string& mailbox_path) {
+Next act_on(SplitResult result, const std::string& mailbox_path, const std::string& reason) {
     if (result == SplitResult::STOP_AFTER_MATCH) return Next::STOP;
     if (result == SplitResult::CANCELLED || result == SplitResult::STOP_AFTER_CREATE_ERROR ||
         result == SplitResult::STOP_AFTER_WRITE_ERROR)
@@ -67,7 +68,9 @@ Next act_on(SplitResult result, const std::string& mailbox_path) {
     const std::string question = question_for(result);
     if (question.empty()) return count_error("");
     const std::string& subject = result == SplitResult::DIRECTORY_ERROR ? splitter.target_dir : mailbox_path;
-    return count_error(format_text(question.c_str(), subject));
+    std::string text = with_reason(format_text(question.c_str(), subject), reason);
+    if (result == SplitResult::FILE_TOO_LARGE) text += "\n" + format_text(MSG_SIZE_HINT, settings_hint_path());
+    return count_error(text);
 }
 
 // One entry of the listing: a mailbox is split, a folder or file the walk could not reach is
@@ -101,7 +104,9 @@ Next take(const MailboxFile& file) {
     const SplitResult result = mailbox_too_large(file.size)
                                    ? SplitResult::FILE_TOO_LARGE
                                    : split_mailbox(mailbox_path, base_path, options.separator_policy);
-    return act_on(result, mailbox_path);
+    // Taken at once, while it is still the reason of this mailbox's failure.
+    const bool system_refused = result == SplitResult::OPEN_FAILED || result == SplitResult::DIRECTORY_ERROR;
+    return act_on(result, mailbox_path, system_refused ? last_failure_reason() : "");
 }
 
 }  // namespace

@@ -283,3 +283,9 @@ void load_settings(const std::string& path) {
 }
 
 std::string settings_path() { return settings_file_path(PROGRAM_NAME, std::string(PROGRAM_NAME) + ".ini"); }
+
+std::string settings_hint_path() {
+    const std::string read = settings_path();
+    if (path_kind(read) == PathKind::FILE) return read;
+    return own_settings_file_path(PROGRAM_NAME, std::string(PROGRAM_NAME) + ".ini");
+}

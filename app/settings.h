@@ -25,6 +25,7 @@ int writer_count();                          // writers, or the default for this
 
 void load_settings(const std::string& path);  // may end the program (exit code 3)
 std::string settings_path();                   // the platform says where
+std::string settings_hint_path();              // where to change a setting: the file read, or a new one of the user's
 
 //--- the file as read, before its meaning is applied
 struct SettingsEntry {

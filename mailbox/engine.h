@@ -28,6 +28,7 @@ struct FileResult {
     FileProblem problem = FileProblem::NONE;
     std::string path;       // the message file
     std::string directory;  // its directory, ending in the separator
+    std::string reason;     // why the system refused, in German; empty when it did not say
 };
 
 // Plain functions, so a call costs no more than before; the defaults show nothing, never

@@ -55,7 +55,7 @@ void drop_later_files() {
 std::optional<SplitResult> settle(const WriteResult& result) {
     if (result.status == WriteStatus::WRITTEN || result.status == WriteStatus::NOT_STARTED) return std::nullopt;
     const std::string directory = result.path.substr(0, last_separator(result.path));
-    FileResult file{problem_of(result, directory), result.path, directory};
+    FileResult file{problem_of(result, directory), result.path, directory, result.reason};
     // The run ends with this one: first the files after it.
     if (file.problem == FileProblem::DISK_FULL) drop_later_files();
     if (settle_file(file)) {

@@ -9,6 +9,7 @@
 #include "mailbox/engine.h"
 #include "message/header_fields.h"
 #include "platform/crash.h"
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -106,6 +107,7 @@ bool read_block(std::size_t wanted) {
     if (failing) {
         wanted = allowed_by_test(wanted);
         if (wanted == 0) {
+            forget_failure();
             reader.read_error = reader.at_end = true;
             return false;
         }
@@ -116,7 +118,10 @@ bool read_block(std::size_t wanted) {
     reader.unpumped += got;
     if (got < wanted) {
         reader.at_end = true;
-        if (std::ferror(reader.handle)) reader.read_error = true;
+        if (std::ferror(reader.handle)) {
+            note_failure();
+            reader.read_error = true;
+        }
         return false;
     }
     return !failing;  // the failure comes with the next read, as it would from the disk
@@ -173,6 +178,7 @@ bool open_mailbox(const std::string& path) {
     if (reader.buffer.size() != BLOCK_SIZE && !resize_buffer(BLOCK_SIZE)) out_of_memory();
     forget_scans();
 
+    forget_failure();
     std::FILE* file = open_file(path, "rb");
     if (!file) return false;
     if (!lock_whole_file(file)) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/failure_reasons.h"
+
 namespace {
 // A sleeping writer is woken once this much waits, not for every message: waking costs
 // about as much as writing a small file. Whoever waits for a result wakes them all.
@@ -25,17 +27,24 @@ WriteResult write_whole_file(const WriteJob& job) {
     std::FILE* out = open_file(job.path, "wb");
     if (!out) {
         result.status = WriteStatus::NOT_CREATED;
+        result.reason = last_failure_reason();
         return result;
     }
+    forget_failure();
     std::setvbuf(out, nullptr, _IONBF, 0);  // one write call for the whole message
     std::size_t written = job.bytes.empty() ? 0 : std::fwrite(job.bytes.data(), 1, job.bytes.size(), out);
     result.missing = job.bytes.size() - written;
+    if (result.missing != 0) note_failure();
     bool broken = std::ferror(out) != 0;
     bool stamp_failed = result.missing == 0 && !broken && set_file_times(out, nullptr, nullptr, &job.time) == -1;
-    if (std::fclose(out) != 0) broken = true;
+    if (std::fclose(out) != 0) {
+        if (!broken && result.missing == 0) note_failure();
+        broken = true;
+    }
     if (broken && result.missing == 0) result.missing = 1;  // an error the count cannot show
     if (result.missing != 0) result.status = WriteStatus::SHORT;
     else if (stamp_failed) result.status = WriteStatus::NOT_STAMPED;
+    if (result.status != WriteStatus::WRITTEN) result.reason = last_failure_reason();
     return result;
 }
 

@@ -25,6 +25,7 @@ struct WriteResult {
     std::string path;
     WriteStatus status = WriteStatus::NOT_STARTED;
     std::uint64_t missing = 0;  // SHORT: bytes that did not reach the file (at least 1)
+    std::string reason;         // a failure: why the system refused, noted on the writer's thread
 };
 bool failed(const WriteResult& result);  // NOT_CREATED, SHORT or NOT_STAMPED
 

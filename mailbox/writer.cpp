@@ -9,6 +9,7 @@
 #include "mailbox/engine.h"
 #include "mailbox/queued_files.h"
 #include "mailbox/splitter.h"
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 
@@ -43,7 +44,10 @@ void emit(std::FILE* out, const char* data, std::size_t size) {
         output.collected->append(data, size);
         output.written += size;
     } else {
-        output.written += std::fwrite(data, 1, size, out);
+        // A short write is noted at once: its reason is the one the user gets.
+        std::size_t done = std::fwrite(data, 1, size, out);
+        if (done < size) note_failure();
+        output.written += done;
     }
 }
 
@@ -231,7 +235,10 @@ FileProblem finish_file(std::FILE* out, const std::string& path, const std::stri
     bool failed = std::ferror(out) != 0;
     // Stamped through the open file, before closing it: one open per message file.
     bool time_failed = missing == 0 && !failed && set_modified_time(out, date) == -1;
-    if (std::fclose(out) != 0) failed = true;
+    if (std::fclose(out) != 0) {
+        note_failure();
+        failed = true;
+    }
     // An error the byte count cannot show must not pass as success.
     if (failed && missing == 0) missing = 1;
 
@@ -240,7 +247,8 @@ FileProblem finish_file(std::FILE* out, const std::string& path, const std::stri
 }
 
 SplitResult creation_failed(const std::string& path, const std::string& directory, const std::string& name) {
-    FileResult failed{creation_problem(path, directory, name), path, directory};
+    std::string reason = last_failure_reason();  // before the look at the directory
+    FileResult failed{creation_problem(path, directory, name), path, directory, reason};
     if (failed.problem == FileProblem::DIRECTORY_FULL) return SplitResult::DIRECTORY_FULL;
     if (!settle_file(failed)) return SplitResult::STOP_AFTER_CREATE_ERROR;
     return skip_message();  // read past, not written
@@ -345,6 +353,7 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
         std::setvbuf(out, nullptr, _IONBF, 0);  // our own buffer does the collecting
     }
     output.written = 0;
+    forget_failure();
 
     const HeaderBlock& header = splitter.current_header;
     std::uint64_t expected = write_header(out, header);
@@ -397,7 +406,7 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
             return *stopped;
     } else if (FileProblem problem = finish_file(out, path, directory, expected, info.date);
                // The paths are copied only for a file that failed.
-               problem != FileProblem::NONE && !settle_file({problem, path, directory})) {
+               problem != FileProblem::NONE && !settle_file({problem, path, directory, last_failure_reason()})) {
         return SplitResult::STOP_AFTER_WRITE_ERROR;
     }
     if (selection.stop_after_match) return SplitResult::STOP_AFTER_MATCH;

@@ -49,6 +49,9 @@ std::string beside_program(const std::string& name);  // that name in the progra
 // The settings file to read: on POSIX `folder`/`name` in the user's configuration folder when
 // a file of that name is there, else (and always on Windows) `name` beside the program.
 std::string settings_file_path(const std::string& folder, const std::string& name);
+// Where a user puts a settings file of their own: on POSIX `folder`/`name` in the configuration
+// folder (beside the program when there is none), on Windows beside the program.
+std::string own_settings_file_path(const std::string& folder, const std::string& name);
 std::size_t last_separator(const std::string& path);  // count up to and including it; 0 if none
 std::string dir_part(const std::string& path);
 std::string name_part(const std::string& path);

@@ -1,4 +1,5 @@
 // Path kinds and nested creation, built on list_dir and create_dir of each build.
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -43,6 +44,7 @@ PathKind path_kind(const std::string& path) {
 
 // Walks from the left; once a level is missing, every later level is created without testing.
 int make_dirs(const std::string& path) {
+    forget_failure();
     if (path.empty()) return -1;
     bool creating = false;
     std::size_t sep = path.find(path_separator);
@@ -65,6 +67,7 @@ int make_dirs(const std::string& path) {
 // Below a directory that exists there is no drive or server part to test, so an output
 // directory on a share works as well as one on a drive.
 int make_dirs_below(const std::string& base, const std::string& path) {
+    forget_failure();
     if (base.empty() || path.compare(0, base.size(), base) != 0)
         return path_kind(path) == PathKind::DIRECTORY || create_dir(path) == 0 ? 0 : -1;
     std::size_t sep = path.find(path_separator, base.size());

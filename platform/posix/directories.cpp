@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "platform/crash.h"
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 #include "platform/foreign.h"
 #include "platform/posix/names.h"
@@ -194,6 +195,10 @@ std::optional<FileIdentity> file_identity(const std::string& path) {
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
-int create_dir(const std::string& path) { return mkdir(external_text(path).c_str(), 0777) == 0 ? 0 : -1; }
+int create_dir(const std::string& path) {
+    if (mkdir(external_text(path).c_str(), 0777) == 0) return 0;
+    note_failure();
+    return -1;
+}
 
 int delete_file(const std::string& path) { return unlink(external_text(path).c_str()) == 0 ? 0 : -1; }

@@ -133,6 +133,12 @@ std::string settings_file_path(const std::string& folder, const std::string& nam
     return beside_program(name);
 }
 
+std::string own_settings_file_path(const std::string& folder, const std::string& name) {
+    const std::string home = config_home();
+    if (home.empty()) return beside_program(name);
+    return internal_text(home + "/" + external_text(folder) + "/" + external_text(name));
+}
+
 // There are no drive roots to derive: the path itself is asked, or its nearest existing
 // parent when it does not exist yet.
 VolumeInfo volume_info(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 
@@ -63,10 +64,14 @@ FileTime local_to_utc(FileTime local) {
 // own still gets its times.
 int set_file_times(const std::string& path, const FileTime*, const FileTime* access, const FileTime* write) {
     timespec times[2] = {unix_time_of(access), unix_time_of(write)};
-    return utimensat(AT_FDCWD, external_text(path).c_str(), times, 0) == 0 ? 0 : -1;
+    if (utimensat(AT_FDCWD, external_text(path).c_str(), times, 0) == 0) return 0;
+    note_failure();
+    return -1;
 }
 
 int set_file_times(std::FILE* file, const FileTime*, const FileTime* access, const FileTime* write) {
     timespec times[2] = {unix_time_of(access), unix_time_of(write)};
-    return futimens(fileno(file), times) == 0 ? 0 : -1;
+    if (futimens(fileno(file), times) == 0) return 0;
+    note_failure();
+    return -1;
 }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 
@@ -16,8 +17,9 @@ std::FILE* open_file(const std::string& path, const char* mode) {
     if (file && mode[0] == 'r' && fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
         std::fclose(file);
         errno = EISDIR;
-        return nullptr;
+        file = nullptr;
     }
+    if (!file) note_failure();
     return file;
 }
 
@@ -47,11 +49,16 @@ std::uint64_t file_position(std::FILE* file) {
 // they do not stop a program that does not ask.
 bool lock_whole_file(std::FILE* file) {
     int fd = fileno(file);
-    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
+    if (fd < 0) return false;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        note_failure();
+        return false;
+    }
     struct flock range {};
     range.l_type = (fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY ? F_RDLCK : F_WRLCK;
     range.l_whence = SEEK_SET;  // from offset 0, length 0 = to the end, however it grows
     if (fcntl(fd, F_SETLK, &range) != 0 && (errno == EACCES || errno == EAGAIN)) {
+        note_failure(SystemError{EAGAIN, 0});  // both mean: another process holds a lock
         flock(fd, LOCK_UN);
         return false;
     }

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "platform/crash.h"
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 #include "platform/foreign.h"
 #include "platform/win32/wide.h"
@@ -134,6 +135,10 @@ std::optional<FileIdentity> file_identity(const std::string& path) {
                         (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-int create_dir(const std::string& path) { return CreateDirectoryW(wide_text(path).c_str(), nullptr) ? 0 : -1; }
+int create_dir(const std::string& path) {
+    if (CreateDirectoryW(wide_text(path).c_str(), nullptr)) return 0;
+    note_failure(SystemError{0, GetLastError()});
+    return -1;
+}
 
 int delete_file(const std::string& path) { return DeleteFileW(wide_text(path).c_str()) ? 0 : -1; }

@@ -65,6 +65,8 @@ std::string program_path() {
 
 std::string settings_file_path(const std::string&, const std::string& name) { return beside_program(name); }
 
+std::string own_settings_file_path(const std::string&, const std::string& name) { return beside_program(name); }
+
 VolumeInfo volume_info(const std::string& path) {
     std::string root;
     if (path.size() == 1) {

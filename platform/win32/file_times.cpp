@@ -3,6 +3,7 @@
 
 #include <io.h>
 
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 #include "platform/win32/wide.h"
 
@@ -35,6 +36,7 @@ int set_file_times(const std::string& path, const FileTime* creation, const File
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return -1;
     BOOL done = set_handle_times(handle, creation, access, write);
+    if (!done) note_failure(SystemError{0, GetLastError()});
     CloseHandle(handle);
     return done ? 0 : -1;
 }
@@ -43,5 +45,7 @@ int set_file_times(const std::string& path, const FileTime* creation, const File
 int set_file_times(std::FILE* file, const FileTime* creation, const FileTime* access, const FileTime* write) {
     auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     if (handle == INVALID_HANDLE_VALUE) return -1;
-    return set_handle_times(handle, creation, access, write) ? 0 : -1;
+    if (set_handle_times(handle, creation, access, write)) return 0;
+    note_failure(SystemError{0, GetLastError()});
+    return -1;
 }

@@ -3,6 +3,7 @@
 
 #include <io.h>
 
+#include "platform/failure_reasons.h"
 #include "platform/file_system.h"
 #include "platform/win32/wide.h"
 
@@ -22,7 +23,9 @@ DWORD locked_length_high(HANDLE handle) {
 }  // namespace
 
 std::FILE* open_file(const std::string& path, const char* mode) {
-    return _wfopen(wide_text(path).c_str(), wide_text(mode).c_str());
+    std::FILE* file = _wfopen(wide_text(path).c_str(), wide_text(mode).c_str());
+    if (!file) note_failure();
+    return file;
 }
 
 std::FILE* open_shared_append(const std::string& path) { return open_file(path, "a"); }
@@ -38,7 +41,9 @@ bool lock_whole_file(std::FILE* file) {
     HANDLE handle = handle_of(file);
     if (handle == INVALID_HANDLE_VALUE) return false;
     if (GetFileType(handle) == FILE_TYPE_PIPE) return true;
-    return LockFile(handle, 0, 0, LOCKED_LENGTH_LOW, locked_length_high(handle)) != 0;
+    if (LockFile(handle, 0, 0, LOCKED_LENGTH_LOW, locked_length_high(handle))) return true;
+    note_failure(SystemError{0, GetLastError()});
+    return false;
 }
 
 void unlock_whole_file(std::FILE* file) {

@@ -205,7 +205,8 @@ TEST_F(OptionsLogTest, SecondPLogsTheSyntaxError) {
         ::testing::ExitedWithCode(3), "^$");
     const std::string log = read_text_file(log_path);
     EXPECT_NE(std::string::npos, log.find("   /P\nBeginn: ")) << log;
-    EXPECT_NE(std::string::npos, log.find("\nSyntaxfehler beim Aufruf des Programms.\nEnde: ")) << log;
+    EXPECT_NE(std::string::npos, log.find("\nSyntaxfehler beim Aufruf des Programms.\nDoppelter Parameter '/P'.\nEnde: "))
+        << log;
     EXPECT_EQ(std::string::npos, log.find("Fehler.\n")) << "no error count line";
 }
 
@@ -234,7 +235,7 @@ TEST(UsageText, ExactLines) {
         "/MinDate=...        untere Datumsgrenze\n"
         "/MaxDate=...       obere Datumsgrenze\n"
         "/Message-ID=...  eindeutiger Kennzeichner einer Nachricht";
-    EXPECT_EQ(expected, usage_text());
+    EXPECT_EQ(expected, windows_usage_text());
 }
 
 }  // namespace

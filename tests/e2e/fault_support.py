@@ -100,6 +100,13 @@ def assert_logged(parcelo, template, local):
     raise AssertionError(f"no line {template!r} for {local} in the log:\n{parcelo.log_text()}")
 
 
+def line_after(parcelo, template, local):
+    """The log line that follows `template` for `local`: where the reason stands."""
+    lines = log_lines(parcelo)
+    index = lines.index(assert_logged(parcelo, template, local))
+    return lines[index + 1] if index + 1 < len(lines) else None
+
+
 def listing(root):
     """Every path below `root`, relative, directories with a trailing "/"."""
     found = set()

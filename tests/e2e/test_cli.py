@@ -6,6 +6,8 @@ from app_support import (UNKNOWN_FORMAT, answer_box, body_lines, exit_code, mbox
                          native_stderr, only_block, run_expecting, wait_for_box)
 
 LAST_USAGE_LINE = "/Message-ID=...  eindeutiger Kennzeichner einer Nachricht"
+POSIX_LAST_USAGE_LINE = "--version          Die Version"
+EXPANDED = "Die Shell hat das Muster bereits erweitert; bitte in Anführungszeichen setzen: parcelo '*.mbox' Ausgabe"
 
 
 def shown_text(parcelo, args, code, caption="parcelo"):
@@ -51,8 +53,20 @@ def test_missing_paths_show_the_usage(parcelo, args):
     assert text.startswith("parcelo 0.68    ")
     assert "\n\nTeilt Mailbox-Dateien im mbox-Format in einzelne E-Mail-Dateien auf.\n" in text
     assert "\n  Aufruf:      parcelo  <Dateispezifikation>  <Ausgabeverzeichnis>  [Optionen]\n" in text
-    assert "/p" + " " * 26 + "Im Falle eines Fehlers" in text
-    assert text.rstrip("\n").endswith(LAST_USAGE_LINE)
+    if parcelo.kind == "native":
+        # Every switch in both forms, the quoted pattern and an example of this system.
+        for switch in "pifnds":
+            assert f"\n/{switch}  -{switch}  " in text, switch
+        for switch in ("MinDate=J-M-T", "MaxDate=J-M-T", "Message-ID=ID"):
+            assert f"\n/{switch}" in text and f" -{switch} " in text, switch
+        assert "\n--  " in text and "\n--help  -h  " in text
+        assert "parcelo '*.mbox' Ausgabe\n" in text
+        assert "\n( Beispiel:    parcelo  '/home/anna/Mail/*.mbox'  /tmp/post  -n )\n" in text
+        assert max(len(line) for line in text.splitlines()) <= 80
+        assert text.rstrip("\n").endswith(POSIX_LAST_USAGE_LINE)
+    else:
+        assert "/p" + " " * 26 + "Im Falle eines Fehlers" in text
+        assert text.rstrip("\n").endswith(LAST_USAGE_LINE)
     assert not parcelo.log_path.exists()
 
 
@@ -68,12 +82,15 @@ def test_unknown_switch_shows_the_usage(parcelo):
 ], ids=lambda s: "+".join(s))
 def test_unknown_and_repeated_switches_are_logged_syntax_errors(parcelo, switches):
     body = logged_body(parcelo, ["in.mbx", "out", "/p"] + switches, 3)
-    assert body == ["Syntaxfehler beim Aufruf des Programms."]
+    # The log names the faulty argument too: the last one, or an unknown single one.
+    unknown = len(switches) == 1 and not (switches[0] == "-p" and parcelo.kind == "native")
+    fault = "Unbekannter Parameter '%s'." if unknown else "Doppelter Parameter '%s'."
+    assert body == ["Syntaxfehler beim Aufruf des Programms.", fault % switches[-1]]
 
 
 def test_p_twice_logs_the_syntax_error(parcelo):
     body = logged_body(parcelo, ["in.mbx", "out", "/p", "/P"], 3)
-    assert body == ["Syntaxfehler beim Aufruf des Programms."]
+    assert body == ["Syntaxfehler beim Aufruf des Programms.", "Doppelter Parameter '/P'."]
 
 
 # ---------------------------------------------------------------- dates and Message-IDs
@@ -289,9 +306,12 @@ def test_mailboxes_over_2_gib_are_refused(parcelo, tmp_path, size, too_large):
         sparse.truncate(size)
     body = logged_body(parcelo, [parcelo.path(mailbox), parcelo.path(tmp_path / "out"), "/p"], 2)
     path = mailbox_path(parcelo, mailbox)
-    expected = f"Die Datei '{path}' ist zu groß (> 2 GiB)." if too_large else \
-        f"Unbekanntes Dateiformat '{path}'."
-    assert body == [expected, "1 Fehler."]
+    # The refusal says where the limit is lifted: in the user's own settings file.
+    settings = parcelo.config_settings_path if parcelo.kind == "native" else parcelo.settings_path
+    expected = [f"Die Datei '{path}' ist zu groß (> 2 GiB).",
+                f"Die Grenze lässt sich mit [Mailboxes] MaxMailboxSize in '{parcelo.path(settings)}' ändern "
+                "(0 = keine Grenze)."] if too_large else [f"Unbekanntes Dateiformat '{path}'."]
+    assert body == expected + ["1 Fehler."]
 
 
 def test_over_long_path_ends_through_the_crash_report(parcelo, tmp_path):
@@ -314,16 +334,18 @@ def test_over_long_path_ends_through_the_crash_report(parcelo, tmp_path):
     (["--", "DASHED", "OUT", "/N"], 0, "", "VON: ", "-inbox/00000001.eml"),
     (["IN", "-x", "OUT"], 3, "", "Unbekannter Parameter '-x'.", None),
     (["-n", "IN", "OUT", "/N"], 3, "", "Doppelter Parameter '/N'.", None),
-], ids=["help", "version", "dash-before-paths", "double-dash", "unknown", "repeated"])
+    (["IN", "OTHER", "OUT"], 3, "", EXPANDED + "\nparcelo 0.68", None),
+], ids=["help", "version", "dash-before-paths", "double-dash", "unknown", "repeated", "expanded-pattern"])
 def test_posix_command_line(parcelo, tmp_path, args, code, stdout, first_error_line, written):
     (tmp_path / "inbox.mbx").write_bytes(mbox("Eins"))
     (tmp_path / "-inbox.mbx").write_bytes(mbox("Eins"))
-    paths = {"IN": tmp_path / "inbox.mbx", "DASHED": "-inbox.mbx", "OUT": tmp_path / "out"}
+    paths = {"IN": tmp_path / "inbox.mbx", "DASHED": "-inbox.mbx", "OTHER": tmp_path / "-inbox.mbx",
+             "OUT": tmp_path / "out"}
     result = parcelo.run([paths.get(a, a) for a in args], cwd=tmp_path)
     assert result.returncode == code, result
     assert result.stdout.decode().startswith(stdout) and (stdout or not result.stdout), result
     assert native_stderr(result).startswith(first_error_line), result
     if code == 3:
-        assert native_stderr(result).rstrip("\n").endswith(LAST_USAGE_LINE)
+        assert native_stderr(result).rstrip("\n").endswith(POSIX_LAST_USAGE_LINE)
     if written:
         assert (tmp_path / "out" / written).is_file()

@@ -4,15 +4,17 @@ uses /p, so nothing waits for an answer, and the log tells what happened."""
 
 import fcntl
 import os
+import shutil
 import signal
 import subprocess
+import tempfile
 import time
 from pathlib import Path, PureWindowsPath
 
 import pytest
 
-from fault_support import (assert_logged, listing, log_lines, message, mounted, numbered,
-                           read_only, sparse_file, written)
+from fault_support import (assert_logged, line_after, listing, log_lines, message, mounted,
+                           numbered, read_only, sparse_file, written)
 
 DISK_FULL = "Nicht genügend Speicherplatz verfügbar auf Laufwerk %s."
 CREATE_DIR = "Fehler beim Erzeugen des Verzeichnisses '%s'."
@@ -22,6 +24,9 @@ UNKNOWN = "Unbekanntes Dateiformat '%s'."
 CREATE_FILE = "Fehler beim Erzeugen der Datei '%s'."
 WRITE_FILE = "Fehler beim Schreiben der Datei '%s'."
 CRASH = "Ein unerwarteter Fehler ist aufgetreten, siehe Datei '%s'."
+READ_ONLY = "(Datenträger schreibgeschützt)"
+LOCKED = "(Datei wird von einem anderen Programm verwendet oder ist gesperrt)"
+NOT_FOUND = "(Datei oder Pfad nicht gefunden)"
 
 
 def run(parcelo, spec, out, *switches, timeout=120):
@@ -116,8 +121,8 @@ def test_read_only_output_folder_is_reported_per_mailbox(parcelo, tmp_path):
     with read_only(out):
         result = run(parcelo, source / "*.mbx", out)
         assert result.returncode == 2, result
-        assert_logged(parcelo, CREATE_DIR, str(out / "a") + os.sep)
-        assert_logged(parcelo, CREATE_DIR, str(out / "b") + os.sep)
+        assert line_after(parcelo, CREATE_DIR, str(out / "a") + os.sep) == READ_ONLY
+        assert line_after(parcelo, CREATE_DIR, str(out / "b") + os.sep) == READ_ONLY
         assert error_count_line(parcelo) == ["2 Fehler."]
         assert listing(out) == set()
 
@@ -130,8 +135,42 @@ def test_read_only_output_folder_with_d_is_reported_per_message(parcelo, tmp_pat
         result = run(parcelo, source / "*.mbx", out, "/d", "/n")
         assert result.returncode == 2, result
         for name in ("00000001.eml", "00000002.eml", "00000003.eml"):
-            assert_logged(parcelo, "Fehler beim Erzeugen der Datei '%s'.", out / name)
+            assert line_after(parcelo, "Fehler beim Erzeugen der Datei '%s'.", out / name) == READ_ONLY
         assert error_count_line(parcelo) == ["3 Fehler."]
+
+
+@pytest.mark.native_only
+def test_output_folder_without_write_permission_gives_the_reason(parcelo, tmp_path):
+    """Permissions, not a read-only mount; root is exempt from them, so root runs the
+    program as nobody, in a folder of its own that nobody may enter."""
+    as_nobody = []
+    if os.geteuid() == 0:
+        setpriv = shutil.which("setpriv")
+        if not setpriv:
+            pytest.skip("root ignores permissions, and setpriv is missing to run as another user")
+        as_nobody = [setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"]
+    base = Path(tempfile.mkdtemp(prefix="parcelo-denied-"))
+    out = base / "out"
+    try:
+        base.chmod(0o755)
+        program = base / "parcelo"
+        shutil.copy2(parcelo.exe, program)
+        (base / "box.mbx").write_bytes(message(1))
+        out.mkdir(mode=0o555)
+        out.chmod(0o555)
+        temp = base / "tmp"
+        temp.mkdir()
+        temp.chmod(0o777)
+        env = dict(parcelo.env, TMPDIR=str(temp), XDG_CONFIG_HOME=str(temp))
+        result = subprocess.run(as_nobody + [str(program), str(base / "box.mbx"), str(out), "/p"],
+                                env=env, capture_output=True, timeout=120)
+        assert result.returncode == 2, result
+        lines = (temp / "parcelo.log").read_text("utf-8").splitlines()
+        error = lines.index(CREATE_DIR % (str(out / "box") + os.sep))
+        assert lines[error + 1:error + 3] == ["(Zugriff verweigert)", "1 Fehler."]
+    finally:
+        out.chmod(0o755)
+        shutil.rmtree(base)
 
 
 def test_a_file_where_the_mailbox_folder_goes_skips_only_that_mailbox(parcelo, tmp_path):
@@ -141,7 +180,8 @@ def test_a_file_where_the_mailbox_folder_goes_skips_only_that_mailbox(parcelo, t
     (out / "a").write_bytes(b"in the way")
     result = run(parcelo, source / "*.mbx", out, "/n")
     assert result.returncode == 2, result
-    assert_logged(parcelo, CREATE_DIR, str(out / "a") + os.sep)
+    # No reason: the system only said that something is there.
+    assert line_after(parcelo, CREATE_DIR, str(out / "a") + os.sep) == "1 Fehler."
     assert (out / "a").read_bytes() == b"in the way"
     assert (out / "b" / "00000001.eml").read_bytes() == written(3)
     assert error_count_line(parcelo) == ["1 Fehler."]
@@ -154,7 +194,7 @@ def test_a_mailbox_locked_by_another_process_is_skipped(parcelo, tmp_path):
         fcntl.lockf(held, fcntl.LOCK_EX)
         result = run(parcelo, source / "*.mbx", out, "/n")
     assert result.returncode == 2, result
-    assert_logged(parcelo, READ_ERROR, source / "a.mbx")
+    assert line_after(parcelo, READ_ERROR, source / "a.mbx") == LOCKED
     assert not (out / "a").exists()
     assert (out / "b" / "00000001.eml").read_bytes() == written(3)
 
@@ -180,7 +220,7 @@ def test_mailboxes_that_change_after_the_listing(parcelo, tmp_path):
     gate.close(process)
     assert process.wait(timeout=120) == 2
     assert_logged(parcelo, READ_ERROR, source / "b.mbx")
-    assert_logged(parcelo, READ_ERROR, source / "c.mbx")
+    assert line_after(parcelo, READ_ERROR, source / "c.mbx") == NOT_FOUND
     assert (out / "a" / "00000001.eml").read_bytes() == written(1)
     assert (out / "d" / "00000001.eml").read_bytes() == written(4)
     assert not (out / "b").exists() and not (out / "c").exists()

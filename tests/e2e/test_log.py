@@ -63,7 +63,7 @@ def test_second_run_appends_a_block(parcelo, tmp_path):
     blocks = log_blocks(text)
     assert len(blocks) == 2
     assert blocks[1][0] == "parcelo 0.68"
-    assert body_lines(blocks[1]) == ["Syntaxfehler beim Aufruf des Programms."]
+    assert body_lines(blocks[1]) == ["Syntaxfehler beim Aufruf des Programms.", "Unbekannter Parameter '/x'."]
     assert text.splitlines()[-1] == MINUSES
 
 
