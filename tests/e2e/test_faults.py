@@ -24,7 +24,8 @@ UNKNOWN = "Unbekanntes Dateiformat '%s'."
 CREATE_FILE = "Fehler beim Erzeugen der Datei '%s'."
 WRITE_FILE = "Fehler beim Schreiben der Datei '%s'."
 CRASH = "Ein unerwarteter Fehler ist aufgetreten, siehe Datei '%s'."
-READ_ONLY = "(Datenträger schreibgeschützt)"
+# Wine calls a read-only mount a refused access, where Windows says write-protected.
+READ_ONLY = {"native": "(Datenträger schreibgeschützt)", "wine": "(Zugriff verweigert)"}
 LOCKED = "(Datei wird von einem anderen Programm verwendet oder ist gesperrt)"
 NOT_FOUND = "(Datei oder Pfad nicht gefunden)"
 
@@ -121,8 +122,8 @@ def test_read_only_output_folder_is_reported_per_mailbox(parcelo, tmp_path):
     with read_only(out):
         result = run(parcelo, source / "*.mbx", out)
         assert result.returncode == 2, result
-        assert line_after(parcelo, CREATE_DIR, str(out / "a") + os.sep) == READ_ONLY
-        assert line_after(parcelo, CREATE_DIR, str(out / "b") + os.sep) == READ_ONLY
+        assert line_after(parcelo, CREATE_DIR, str(out / "a") + os.sep) == READ_ONLY[parcelo.kind]
+        assert line_after(parcelo, CREATE_DIR, str(out / "b") + os.sep) == READ_ONLY[parcelo.kind]
         assert error_count_line(parcelo) == ["2 Fehler."]
         assert listing(out) == set()
 
@@ -135,7 +136,7 @@ def test_read_only_output_folder_with_d_is_reported_per_message(parcelo, tmp_pat
         result = run(parcelo, source / "*.mbx", out, "/d", "/n")
         assert result.returncode == 2, result
         for name in ("00000001.eml", "00000002.eml", "00000003.eml"):
-            assert line_after(parcelo, "Fehler beim Erzeugen der Datei '%s'.", out / name) == READ_ONLY
+            assert line_after(parcelo, "Fehler beim Erzeugen der Datei '%s'.", out / name) == READ_ONLY[parcelo.kind]
         assert error_count_line(parcelo) == ["3 Fehler."]
 
 

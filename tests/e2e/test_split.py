@@ -279,7 +279,8 @@ def test_mailbox_locked_by_another_process(parcelo, tmp_path):
     finally:
         holder.stdin.close()
         holder.wait(timeout=10)
-    assert log == [f"Fehler beim Lesen der Datei '{quoted(parcelo, locked)}'.", "1 Fehler."]
+    assert log == [f"Fehler beim Lesen der Datei '{quoted(parcelo, locked)}'.",
+                   "(Datei wird von einem anderen Programm verwendet oder ist gesperrt)", "1 Fehler."]
     assert_same_trees(numbered([(crlf(message(2)), stamp(2007, 1, 1, 10))], "b"), tree)
 
 
