@@ -141,7 +141,7 @@ std::vector<std::string> parse_options(const std::vector<std::string>& args) {
                      args.begin() + std::min<std::size_t>(args.size(), 3));
     }
     if (paths.size() < 2) syntax_fault(MSG_TOO_FEW_ARGUMENTS, "");
-    if (posix_command_line() && shell_expanded_pattern(paths)) {
+    if (!windows_paths() && shell_expanded_pattern(paths)) {
         // Said instead of whatever fault the expansion caused, which would only mislead.
         options.syntax_error = true;
         options.syntax_error_text = MSG_EXPANDED_PATTERN;
@@ -149,7 +149,7 @@ std::vector<std::string> parse_options(const std::vector<std::string>& args) {
     return paths;
 }
 
-std::string usage_text() { return posix_command_line() ? posix_usage_text() : windows_usage_text(); }
+std::string usage_text() { return !windows_paths() ? posix_usage_text() : windows_usage_text(); }
 
 std::string windows_usage_text() {
     // The first entry is the blank line after the version line.

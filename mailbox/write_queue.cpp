@@ -23,7 +23,7 @@ bool failed(const WriteResult& result) {
 // The checks of the single-threaded writer, in its order: the byte count first, then the
 // time, which is set through the open file so that nothing written later moves it.
 WriteResult write_whole_file(const WriteJob& job) {
-    WriteResult result{job.path, WriteStatus::WRITTEN, 0};
+    WriteResult result{job.path, WriteStatus::WRITTEN, 0, {}};
     std::FILE* out = open_file(job.path, "wb");
     if (!out) {
         result.status = WriteStatus::NOT_CREATED;

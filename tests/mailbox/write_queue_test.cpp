@@ -33,7 +33,7 @@ struct Gates {
             changed.wait(lock, [&] { return all_open || open.count(n) > 0; });
             finished.insert(n);
             changed.notify_all();
-            return WriteResult{job.path, failing.count(n) ? WriteStatus::NOT_CREATED : WriteStatus::WRITTEN, 0};
+            return WriteResult{job.path, failing.count(n) ? WriteStatus::NOT_CREATED : WriteStatus::WRITTEN, 0, {}};
         };
     }
     void release(int n) {
