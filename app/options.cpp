@@ -149,7 +149,18 @@ std::vector<std::string> parse_options(const std::vector<std::string>& args) {
     return paths;
 }
 
-std::string usage_text() { return !windows_paths() ? posix_usage_text() : windows_usage_text(); }
+std::string usage_text() { return windows_paths() ? windows_usage_text() : posix_usage_text(); }
+
+namespace {
+
+template <std::size_t N>
+std::string below_version_line(const char* const (&lines)[N]) {
+    std::string text = std::string(VERSION_LINE) + "    " + CREDIT_LINE;
+    for (const char* line : lines) text += std::string("\n") + line;
+    return text;
+}
+
+}  // namespace
 
 std::string windows_usage_text() {
     // The first entry is the blank line after the version line.
@@ -176,9 +187,7 @@ std::string windows_usage_text() {
         "/MaxDate=...       obere Datumsgrenze",
         "/Message-ID=...  eindeutiger Kennzeichner einer Nachricht",
     };
-    std::string text = std::string(VERSION_LINE) + "    " + CREDIT_LINE;
-    for (const char* line : HELP_LINES) text += std::string("\n") + line;
-    return text;
+    return below_version_line(HELP_LINES);
 }
 
 // The same shape on POSIX, with every switch in both forms and the habits of its shells.
@@ -220,9 +229,7 @@ std::string posix_usage_text() {
         "--help  -h         Dieser Text",
         "--version          Die Version",
     };
-    std::string text = std::string(VERSION_LINE) + "    " + CREDIT_LINE;
-    for (const char* line : HELP_LINES) text += std::string("\n") + line;
-    return text;
+    return below_version_line(HELP_LINES);
 }
 
 void show_usage() {

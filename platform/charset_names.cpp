@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "platform/charsets.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -97,4 +98,14 @@ const Charset* find_charset(std::string_view name) {
     const auto found = std::lower_bound(std::begin(CHARSETS), std::end(CHARSETS), name,
                                         [](const Charset& charset, std::string_view key) { return charset.name < key; });
     return found != std::end(CHARSETS) && found->name == name ? &*found : nullptr;
+}
+
+std::optional<std::string> charset_to_utf8(std::string_view bytes, std::string_view charset) {
+    const Charset* known = find_charset(charset);
+    if (!known) return std::nullopt;
+    if (known->converter == "UTF-8") {
+        if (!valid_utf8(bytes)) return std::nullopt;
+        return std::string(bytes);
+    }
+    return system_to_utf8(bytes, *known);
 }

@@ -14,3 +14,5 @@ const Charset* find_charset(std::string_view name);  // name lower-cased; nullpt
 
 // The bytes as UTF-8; nothing when the charset is unknown or the bytes are not text in it.
 std::optional<std::string> charset_to_utf8(std::string_view bytes, std::string_view charset);
+// The system's converter for a known charset other than UTF-8; nothing when it refuses.
+std::optional<std::string> system_to_utf8(std::string_view bytes, const Charset& charset);

@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "platform/charsets.h"
-#include "platform/utf8.h"
 
 namespace {
 
@@ -28,14 +27,8 @@ iconv_t converter_for(std::string_view name) {
 
 }  // namespace
 
-std::optional<std::string> charset_to_utf8(std::string_view bytes, std::string_view charset) {
-    const Charset* known = find_charset(charset);
-    if (!known) return std::nullopt;
-    if (known->converter == "UTF-8") {
-        if (!valid_utf8(bytes)) return std::nullopt;
-        return std::string(bytes);
-    }
-    iconv_t converter = converter_for(known->converter);
+std::optional<std::string> system_to_utf8(std::string_view bytes, const Charset& known) {
+    iconv_t converter = converter_for(known.converter);
     if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     iconv(converter, nullptr, nullptr, nullptr, nullptr);  // a state left by an earlier failure
     std::string out(bytes.size() * 4 + 16, '\0');

@@ -37,15 +37,9 @@ constexpr unsigned ISO_2022_JP = 50220, EUC_JP = 20932;
 
 }  // namespace
 
-std::optional<std::string> charset_to_utf8(std::string_view bytes, std::string_view charset) {
-    const Charset* known = find_charset(charset);
-    if (!known) return std::nullopt;
-    if (known->converter == "UTF-8") {
-        if (!valid_utf8(bytes)) return std::nullopt;
-        return std::string(bytes);
-    }
+std::optional<std::string> system_to_utf8(std::string_view bytes, const Charset& known) {
     if (bytes.empty()) return std::string();
-    unsigned code_page = known->code_page;
+    unsigned code_page = known.code_page;
     std::optional<std::string> euc;
     if (code_page == ISO_2022_JP) {
         if (!(euc = jis_to_euc(bytes))) return std::nullopt;

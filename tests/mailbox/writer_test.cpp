@@ -6,6 +6,8 @@
 
 #include "app/messages.h"
 #include "message/file_names.h"
+#include "platform/failure_reasons.h"
+#include "platform/file_system.h"
 
 namespace {
 
@@ -188,8 +190,15 @@ TEST_F(WriterTest, WriterThreadsReportFailedFilesInOrderAndStopOnNo) {
             std::filesystem::create_directories(folder + "00000005.eml");
             EXPECT_EQ(yes ? SplitResult::END_OF_FILE : SplitResult::STOP_AFTER_CREATE_ERROR,
                       split_mailbox(mailbox, folder, SeparatorPolicy::STRICT));
-            std::vector<std::string> expected{format_text(MSG_CREATE_FILE, folder + "00000003.eml") + QUESTION_SUFFIX};
-            if (yes) expected.push_back(format_text(MSG_CREATE_FILE, folder + "00000005.eml") + QUESTION_SUFFIX);
+            // A name taken by a folder: Windows calls it access denied, POSIX gives no reason.
+            std::FILE* taken = open_file(folder + "00000003.eml", "wb");
+            ASSERT_EQ(nullptr, taken);
+            const std::string reason = last_failure_reason();
+            auto refusal = [&](const char* name) {
+                return with_reason(format_text(MSG_CREATE_FILE, folder + name), reason) + QUESTION_SUFFIX;
+            };
+            std::vector<std::string> expected{refusal("00000003.eml")};
+            if (yes) expected.push_back(refusal("00000005.eml"));
             EXPECT_EQ(expected, fake_ui.boxes);
             EXPECT_EQ(yes ? 2 : 1, run_state.error_count);
             std::map<std::string, std::string> files = files_with_times(folder);

@@ -6,6 +6,7 @@
 
 #include "platform/foreign.h"
 #include "platform/utf8.h"
+#include "tests/support/inside_text.h"
 
 TEST(DecodeWords, QAndBBecomeBytes) {
     EXPECT_EQ("Gr\xFC\xDF" "e", decode_words("=?utf-8?Q?Gr=C3=BC=C3=9Fe?="));
@@ -82,21 +83,6 @@ TEST(DecodeB, GroupsAndPadding) {
     EXPECT_EQ("", decode_b(""));
     EXPECT_EQ("", decode_b("!!!!"));
 }
-
-namespace {
-
-// Our text for UTF-8: the code page's letters as bytes, the others in their inside form.
-std::string inside(std::u8string_view utf8) {
-    std::string bytes(utf8.begin(), utf8.end()), out;
-    for (std::size_t at = 0; at < bytes.size();) {
-        const Utf8Character c = next_character(bytes, at);
-        append_inside(out, c.code);
-        at += c.length;
-    }
-    return out;
-}
-
-}  // namespace
 
 // What each charset gives: in the default 8-bit names the code page's letters and "_" for
 // the others; with Unicode names every character (nullptr: the same bytes as 8-bit).

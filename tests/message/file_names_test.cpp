@@ -10,6 +10,7 @@
 #include "platform/name_limits.h"
 #include "platform/utf8.h"
 #include "tests/message/windows_name.h"
+#include "tests/support/inside_text.h"
 #include "tests/platform/scratch.h"
 
 namespace {
@@ -196,17 +197,6 @@ TEST_F(FileNames, ManyIdenticalSubjects) {
 }
 
 namespace {
-
-// Our text for UTF-8: the code page's letters as bytes, the others in their inside form.
-std::string inside(std::u8string_view utf8) {
-    std::string bytes(utf8.begin(), utf8.end()), out;
-    for (std::size_t at = 0; at < bytes.size();) {
-        const Utf8Character c = next_character(bytes, at);
-        append_inside(out, c.code);
-        at += c.length;
-    }
-    return out;
-}
 
 std::string repeated(std::u8string_view text, int times) {
     std::u8string out;
