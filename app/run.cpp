@@ -8,6 +8,7 @@
 #include "app/options.h"
 #include "app/settings.h"
 #include "app/targets.h"
+#include "mailbox/queued_files.h"
 #include "mailbox/splitter.h"
 #include "mailbox/writer.h"
 #include "message/file_names.h"
@@ -136,6 +137,8 @@ RunOutcome run_all() {
         cancelled = next == Next::CANCEL;
         break;
     }
+    // Joined here, not by exit's destructors, which would end them while the process ends.
+    end_writer_threads();
 
     std::string summary;
     if (options.no_ask) {

@@ -83,17 +83,15 @@ bool writing_on_threads(const std::string& directory) {
     return threads;
 }
 
-bool room_for(std::size_t bytes) { return queue()->takes(bytes); }
+WriteBlock spare_block() { return queue()->spare_block(); }
 
-std::string message_buffer() { return queue()->spare_buffer(); }
-
-std::optional<SplitResult> hand_over(std::string path, std::string bytes, const DateTime& date) {
-    while (!queue()->has_room(bytes.size())) {
+std::optional<SplitResult> hand_over(WriteJob job) {
+    while (!queue()->has_room()) {
         std::optional<WriteResult> result = next_result();
         if (!result) break;
         if (std::optional<SplitResult> stop = settle(*result)) return stop;
     }
-    queue()->submit({std::move(path), std::move(bytes), date_to_file_time(date)});
+    queue()->submit(std::move(job));
     while (std::optional<WriteResult> result = queue()->take(std::chrono::milliseconds(0)))
         if (std::optional<SplitResult> stop = settle(*result)) return stop;
     return std::nullopt;

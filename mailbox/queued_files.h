@@ -4,14 +4,13 @@
 #include <string>
 
 #include "mailbox/split_result.h"
-#include "message/dates.h"
+#include "mailbox/write_queue.h"
 
 // Message files handed to writer threads, settled on this thread in message order with the
 // texts, questions and counts of a file written here. Each function's result is the run's
 // stop (the user said no) when there is one.
 bool writing_on_threads(const std::string& directory);  // else the message is written here
-std::optional<SplitResult> hand_over(std::string path, std::string bytes, const DateTime& date);
+std::optional<SplitResult> hand_over(WriteJob job);
 std::optional<SplitResult> settle_queued_files();  // waits for every file handed over
-bool room_for(std::size_t bytes);  // false: too big for the threads, to be written here
-std::string message_buffer();      // where a message for the threads is collected
+WriteBlock spare_block();          // for the next message, when the last one went in its block
 void end_writer_threads();         // after settle_queued_files; the next hand_over starts anew

@@ -1,18 +1,17 @@
 #include "mailbox/write_queue.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/failure_reasons.h"
 
 namespace {
-// A sleeping writer is woken once this much waits, not for every message: waking costs
+// A sleeping writer is woken once a few jobs wait, not for every message: waking costs
 // about as much as writing a small file. Whoever waits for a result wakes them all.
 constexpr std::size_t WAKE_JOBS = 8;
-constexpr std::size_t WAKE_BYTES = 1 << 20;
-// Buffers go back to the caller's thread, so that no writer frees what the caller allocated:
-// that would make both wait for the allocator's lock. A few are kept; a big one is not.
-constexpr std::size_t SPARES = 64;
-constexpr std::size_t LARGEST_SPARE = 1 << 20;
+// Jobs waiting for a writer only need to keep the writers busy. More of them would only
+// move the messages out of the processor's caches and hold more blocks.
+constexpr std::size_t AHEAD_BYTES = 16 * WRITE_BLOCK;
 }  // namespace
 
 bool failed(const WriteResult& result) {
@@ -32,8 +31,9 @@ WriteResult write_whole_file(const WriteJob& job) {
     }
     forget_failure();
     std::setvbuf(out, nullptr, _IONBF, 0);  // one write call for the whole message
-    std::size_t written = job.bytes.empty() ? 0 : std::fwrite(job.bytes.data(), 1, job.bytes.size(), out);
-    result.missing = job.bytes.size() - written;
+    const std::string_view bytes = job.data();
+    std::size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), out);
+    result.missing = bytes.size() - written;
     if (result.missing != 0) note_failure();
     bool broken = std::ferror(out) != 0;
     bool stamp_failed = result.missing == 0 && !broken && set_file_times(out, nullptr, nullptr, &job.time) == -1;
@@ -48,7 +48,8 @@ WriteResult write_whole_file(const WriteJob& job) {
     return result;
 }
 
-WriteQueue::WriteQueue(int writers, std::size_t budget, FileWriter write) : budget_(budget), write_(std::move(write)) {
+WriteQueue::WriteQueue(int writers, std::size_t budget, FileWriter write)
+    : budget_(budget), ahead_(std::min(budget, AHEAD_BYTES)), write_(std::move(write)) {
     for (int i = 0; i < writers; ++i) writers_.emplace_back([this] { work(); });
 }
 
@@ -70,26 +71,27 @@ void WriteQueue::wake_writers(std::unique_lock<std::mutex>& lock, bool all) {
     lock.lock();
 }
 
-bool WriteQueue::has_room(std::size_t size) {
+bool WriteQueue::has_room() {
+    constexpr std::size_t size = WRITE_BLOCK;
     std::unique_lock lock(mutex_);
-    if (in_flight_ == 0 || in_flight_ + size <= budget_) return true;
+    if (in_flight_ == 0) return true;
+    if (in_flight_ + size <= budget_ && (unstarted_bytes_ == 0 || unstarted_bytes_ + size <= ahead_)) return true;
     wake_writers(lock, true);
     return false;
 }
 
 void WriteQueue::submit(WriteJob job) {
     std::unique_lock lock(mutex_);
-    in_flight_ += job.bytes.size();
-    unstarted_bytes_ += job.bytes.size();
-    slots_.push_back(Slot{std::move(job), {}, SlotState::QUEUED});
     if (stopped_) {
-        slots_.back().result.path = slots_.back().job.path;
-        slots_.back().state = SlotState::DONE;
-        in_flight_ -= slots_.back().job.bytes.size();
-        unstarted_bytes_ -= slots_.back().job.bytes.size();
+        slots_.push_back(Slot{{}, {job.path, WriteStatus::NOT_STARTED, 0, {}}, SlotState::DONE});
+        if (job.block) spares_.push_back(std::move(job.block));
         ++next_start_;
+        return;
     }
-    if (slots_.size() - next_start_ >= WAKE_JOBS || unstarted_bytes_ >= WAKE_BYTES) wake_writers(lock, false);
+    in_flight_ += WRITE_BLOCK;
+    unstarted_bytes_ += WRITE_BLOCK;
+    slots_.push_back(Slot{std::move(job), {}, SlotState::QUEUED});
+    if (slots_.size() - next_start_ >= WAKE_JOBS || unstarted_bytes_ >= ahead_ / 2) wake_writers(lock, false);
 }
 
 bool WriteQueue::pending() {
@@ -106,26 +108,21 @@ std::optional<WriteResult> WriteQueue::take(std::chrono::milliseconds wait) {
     if (slots_.empty() || slots_.front().state != SlotState::DONE) return std::nullopt;
     WriteResult result = std::move(slots_.front().result);
     slots_.pop_front();
-    std::vector<std::string> dropped;
-    while (spares_.size() > SPARES) {
-        dropped.push_back(std::move(spares_.back()));
-        spares_.pop_back();
-    }
     ++front_sequence_;
     --next_start_;
     return result;
 }
 
-std::string WriteQueue::spare_buffer() {
-    std::string spare;
+WriteBlock WriteQueue::spare_block() {
     {
         std::lock_guard lock(mutex_);
-        if (spares_.empty()) return spare;
-        spare = std::move(spares_.back());
-        spares_.pop_back();
+        if (!spares_.empty()) {
+            WriteBlock spare = std::move(spares_.back());
+            spares_.pop_back();
+            return spare;
+        }
     }
-    if (spare.capacity() > LARGEST_SPARE) return {};
-    return spare;
+    return std::make_unique_for_overwrite<char[]>(WRITE_BLOCK);
 }
 
 void WriteQueue::go_on() {
@@ -143,8 +140,9 @@ void WriteQueue::stop() {
         Slot& slot = slots_[next_start_];
         slot.result.path = slot.job.path;
         slot.state = SlotState::DONE;
-        in_flight_ -= slot.job.bytes.size();
-        unstarted_bytes_ -= slot.job.bytes.size();
+        in_flight_ -= WRITE_BLOCK;
+        unstarted_bytes_ -= WRITE_BLOCK;
+        if (slot.job.block) spares_.push_back(std::move(slot.job.block));
         slot.job = {};
     }
     result_ready_.notify_all();
@@ -164,20 +162,18 @@ void WriteQueue::work() {
         std::size_t index = next_start_++;
         WriteJob job = std::move(slots_[index].job);
         slots_[index].state = SlotState::RUNNING;
-        std::size_t size = job.bytes.size();
-        unstarted_bytes_ -= size;
+        unstarted_bytes_ -= WRITE_BLOCK;
         std::uint64_t sequence = front_sequence_ + index;
         lock.unlock();
 
         WriteResult result = write_(job);
-        job.bytes.clear();
 
         lock.lock();
-        spares_.push_back(std::move(job.bytes));
+        if (job.block) spares_.push_back(std::move(job.block));
         Slot& slot = slots_[sequence - front_sequence_];
         slot.result = std::move(result);
         slot.state = SlotState::DONE;
-        in_flight_ -= size;
+        in_flight_ -= WRITE_BLOCK;
         if (failed(slot.result)) ++unresolved_;
         result_ready_.notify_all();
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "mailbox/body_path.h"
 #include "mailbox/engine.h"
@@ -16,8 +17,8 @@
 namespace {
 
 // One buffer for the message being written: a typical message reaches the disk
-// in a single write call.
-constexpr std::size_t OUTPUT_SIZE = 256 * 1024;
+// in a single write call, or goes to a writer thread in the buffer itself.
+constexpr std::size_t OUTPUT_SIZE = WRITE_BLOCK;
 
 struct Output {
     std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(OUTPUT_SIZE);
@@ -54,6 +55,13 @@ void emit(std::FILE* out, const char* data, std::size_t size) {
 void flush_output(std::FILE* out) {
     if (output.used > 0) emit(out, output.bytes.get(), output.used);
     output.used = 0;
+}
+
+// At a message's end the rest of the buffer goes out, unless it is the whole message for
+// a writer thread: then the buffer itself goes to the thread.
+void end_output(std::FILE* out) {
+    if (output.collected && output.collected->empty()) return;
+    flush_output(out);
 }
 
 void put(std::FILE* out, const char* data, std::size_t size) {
@@ -254,8 +262,8 @@ SplitResult creation_failed(const std::string& path, const std::string& director
     return skip_message();  // read past, not written
 }
 
-// A message too big for the writer threads: once every file before it is settled, it is
-// written here as it comes, as by a single writer, so memory stays flat.
+// A message larger than a block: once every file before it is settled, it is written here
+// as it comes, as by a single writer, so memory stays flat.
 std::optional<SplitResult> write_here(std::FILE*& out, std::string& collected, const std::string& path,
                                       const std::string& directory, const std::string& name) {
     output.collected = nullptr;
@@ -290,7 +298,7 @@ void reset_held_line() {
 
 std::uint64_t write_line(std::FILE* out, std::string_view line, bool end) {
     if (!held.present) {
-        if (end) flush_output(out);
+        if (end) end_output(out);
         else hold(out, line);
         return 0;
     }
@@ -309,7 +317,7 @@ std::uint64_t write_line(std::FILE* out, std::string_view line, bool end) {
             ++expected;
         }
     }
-    flush_output(out);
+    end_output(out);
     return expected;
 }
 
@@ -345,7 +353,6 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     std::string collected;  // the whole file, when a writer thread writes it
     std::FILE* out = nullptr;
     if (writing_on_threads(directory)) {
-        collected = message_buffer();
         output.collected = &collected;
     } else {
         out = open_file(path, "wb");
@@ -361,7 +368,8 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     std::string_view line;
     LinePiece piece;
     for (;;) {
-        if (output.collected && !room_for(collected.size()))
+        // More than a block: written here, once the files before it are settled.
+        if (output.collected && !collected.empty())
             if (std::optional<SplitResult> stopped = write_here(out, collected, path, directory, name)) return *stopped;
         bool moved = long_line_piece(splitter.layout, piece);
         if (moved) write_piece(out, piece, expected);
@@ -399,11 +407,15 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
         return SplitResult::OPEN_FAILED;
     }
     expected += write_line(out, {}, true);
+    // Its last line end, too, may have been more than the block held.
+    if (output.collected && !collected.empty())
+        if (std::optional<SplitResult> stopped = write_here(out, collected, path, directory, name)) return *stopped;
 
     if (output.collected) {
         output.collected = nullptr;
-        if (std::optional<SplitResult> stopped = hand_over(std::move(path), std::move(collected), info.date))
-            return *stopped;
+        WriteJob job{std::move(path), std::exchange(output.bytes, spare_block()), std::exchange(output.used, 0),
+                     date_to_file_time(info.date)};
+        if (std::optional<SplitResult> stopped = hand_over(std::move(job))) return *stopped;
     } else if (FileProblem problem = finish_file(out, path, directory, expected, info.date);
                // The paths are copied only for a file that failed.
                problem != FileProblem::NONE && !settle_file({problem, path, directory, last_failure_reason()})) {

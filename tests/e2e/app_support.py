@@ -58,7 +58,7 @@ def only_block(parcelo):
 
 def run_expecting(parcelo, args, code, timeout=300):
     result = parcelo.run(args, timeout=timeout)
-    assert result.returncode == code, result
+    assert result.returncode == code, (result, parcelo.log_text())
     return result
 
 

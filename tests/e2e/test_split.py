@@ -62,7 +62,7 @@ def split(parcelo, tmp_path, mailboxes, switches=(), code=0):
     out = tmp_path / "out"
     parcelo.clear_log()
     result = parcelo.run([parcelo.path(source), parcelo.path(out), "/p", *switches], env=UTC)
-    assert result.returncode == code, result
+    assert result.returncode == code, (result, parcelo.log_text())
     return tree_snapshot(out), body_lines(only_block(parcelo))
 
 

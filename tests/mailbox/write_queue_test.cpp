@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -59,7 +60,12 @@ struct Gates {
 constexpr std::chrono::hours FOREVER(1);
 constexpr std::chrono::milliseconds NOW(0);
 
-WriteJob job(int n, std::size_t size = 10) { return {std::to_string(n), std::string(size, 'x'), {}}; }
+WriteJob job_of(std::string path, std::string_view bytes, FileTime time = {}) {
+    WriteBlock block = std::make_unique<char[]>(WRITE_BLOCK);
+    std::copy(bytes.begin(), bytes.end(), block.get());
+    return {std::move(path), std::move(block), bytes.size(), time};
+}
+WriteJob job(int n) { return job_of(std::to_string(n), "x"); }
 
 std::vector<std::string> take_all(WriteQueue& queue, std::vector<WriteStatus>* statuses = nullptr) {
     std::vector<std::string> paths;
@@ -75,7 +81,8 @@ std::vector<std::string> take_all(WriteQueue& queue, std::vector<WriteStatus>* s
 TEST(WriteQueue, ResultsComeBackInTheOrderGiven) {
     Gates gates;
     WriteQueue queue(3, 100 << 20, gates.writer());
-    for (int n = 0; n < 3; ++n) queue.submit(job(n, 1 << 20));  // big enough to start at once
+    for (int n = 0; n < 3; ++n) queue.submit(job(n));
+    EXPECT_FALSE(queue.take(std::chrono::milliseconds(1))) << "waiting starts every job given";
     gates.release(2);
     gates.release(1);
     gates.wait_finished(2);
@@ -116,22 +123,44 @@ TEST(WriteQueue, AFailedFileHoldsLaterStartsUntilDecided) {
     }
 }
 
-TEST(WriteQueue, BytesInFlightStayWithinTheBudget) {
+TEST(WriteQueue, BlocksInFlightStayWithinTheBudgetAndComeBack) {
     Gates gates;
-    WriteQueue queue(4, 100, gates.writer());
-    EXPECT_TRUE(queue.takes(100));
-    EXPECT_FALSE(queue.takes(101)) << "a message larger than the budget is written by the caller";
-    queue.submit(job(0, 40));
-    queue.submit(job(1, 40));
-    EXPECT_FALSE(queue.has_room(40));  // and starts the jobs that wait
-    EXPECT_TRUE(queue.has_room(20));
-    gates.release(0);
-    EXPECT_EQ("0", queue.take(FOREVER)->path);
-    EXPECT_TRUE(queue.has_room(60));
-    EXPECT_FALSE(queue.has_room(61));
-    gates.release_all();
-    take_all(queue);
-    EXPECT_TRUE(queue.has_room(100));
+    {
+        WriteQueue queue(4, 2 * WRITE_BLOCK, gates.writer());
+        EXPECT_TRUE(queue.has_room());
+        queue.submit(job(0));
+        queue.submit(job(1));
+        EXPECT_FALSE(queue.has_room());  // and starts the jobs that wait
+        gates.release(0);
+        EXPECT_EQ("0", queue.take(FOREVER)->path);
+        EXPECT_TRUE(queue.has_room());
+        gates.release_all();
+        take_all(queue);
+    }
+    {
+        // One writer, held by the first job: only a few more may wait for it.
+        Gates held;
+        WriteQueue queue(1, 1000 * WRITE_BLOCK, held.writer());
+        queue.submit(job(0));
+        queue.take(std::chrono::milliseconds(1));
+        int waiting = 0;
+        for (; queue.has_room() && waiting < 1000; ++waiting) queue.submit(job(waiting + 1));
+        EXPECT_GT(waiting, 1);
+        EXPECT_LT(waiting, 100);
+        held.release_all();
+        take_all(queue);
+        EXPECT_TRUE(queue.has_room()) << "nothing in flight: a budget below one block still takes one";
+    }
+    {
+        Gates open;
+        open.release_all();
+        WriteQueue queue(2, 1, open.writer());
+        WriteJob first = job(0);
+        const char* block = first.block.get();
+        queue.submit(std::move(first));
+        take_all(queue);
+        EXPECT_EQ(block, queue.spare_block().get()) << "a written job's block is used again";
+    }
 }
 
 TEST(WriteQueue, WritesTheFileWithItsTime) {
@@ -140,8 +169,8 @@ TEST(WriteQueue, WritesTheFileWithItsTime) {
     FileTime time = date_to_file_time({2001, 2, 3, 4, 5, 6});
     WriteQueue queue(2, 1 << 20);
     std::string path = (dir / "m.eml").string();
-    queue.submit({path, "a\r\n\x1A\r\n", time});
-    queue.submit({(dir / "missing" / "m.eml").string(), "b\r\n", time});
+    queue.submit(job_of(path, "a\r\n\x1A\r\n", time));
+    queue.submit(job_of((dir / "missing" / "m.eml").string(), "b\r\n", time));
     std::optional<WriteResult> written = queue.take(FOREVER);
     EXPECT_EQ(WriteStatus::WRITTEN, written->status);
     {
