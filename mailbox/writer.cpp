@@ -91,6 +91,14 @@ std::uint64_t put_without_ctrl_z(std::FILE* out, std::string_view text) {
     return added;
 }
 
+// The text of one line and CR LF into room known to hold them; returns where it ends.
+inline char* copy_line(char* to, const char* text, std::size_t length) {
+    std::memcpy(to, text, length);
+    to[length] = '\r';
+    to[length + 1] = '\n';
+    return to + length + 2;
+}
+
 // The text of one line, then CR LF. Small enough to be inlined into the loop that runs once
 // per line; a line that does not fit goes out through put.
 inline void put_line(std::FILE* out, const char* text, std::size_t length) {
@@ -99,11 +107,8 @@ inline void put_line(std::FILE* out, const char* text, std::size_t length) {
         put(out, "\r\n", 2);
         return;
     }
-    char* to = output.bytes.get() + output.used;
-    std::memcpy(to, text, length);
-    to[length] = '\r';
-    to[length + 1] = '\n';
-    output.used += length + 2;
+    char* const base = output.bytes.get();
+    output.used = copy_line(base + output.used, text, length) - base;
 }
 
 // Every LF goes out as CR LF, whatever the mailbox used. Returns the size of the text
@@ -183,14 +188,10 @@ bool write_plain_lines(std::FILE* out, std::uint64_t& expected) {
             if (at > run || static_cast<std::size_t>(base + OUTPUT_SIZE - to) < cut.length + 2) {
                 output.used = to - base;
                 put(out, run, at - run);
-                put(out, at, cut.length);
-                put(out, "\r\n", 2);
+                put_line(out, at, cut.length);
                 to = base + output.used;
             } else {
-                std::memcpy(to, at, cut.length);
-                to[cut.length] = '\r';
-                to[cut.length + 1] = '\n';
-                to += cut.length + 2;
+                to = copy_line(to, at, cut.length);
             }
             run = at + cut.raw;
             ++ends;
