@@ -369,8 +369,9 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     std::string_view line;
     LinePiece piece;
     for (;;) {
-        // More than a block: written here, once the files before it are settled.
-        if (output.collected && !collected.empty())
+        // More than a block: written here, once the files before it are settled. Room is
+        // kept for the CR LF that may still end the message once its end is found.
+        if (output.collected && (!collected.empty() || output.used > OUTPUT_SIZE - 2))
             if (std::optional<SplitResult> stopped = write_here(out, collected, path, directory, name)) return *stopped;
         bool moved = long_line_piece(splitter.layout, piece);
         if (moved) write_piece(out, piece, expected);
@@ -408,9 +409,6 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
         return SplitResult::OPEN_FAILED;
     }
     expected += write_line(out, {}, true);
-    // Its last line end, too, may have been more than the block held.
-    if (output.collected && !collected.empty())
-        if (std::optional<SplitResult> stopped = write_here(out, collected, path, directory, name)) return *stopped;
 
     if (output.collected) {
         output.collected = nullptr;

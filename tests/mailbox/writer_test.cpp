@@ -157,7 +157,10 @@ TEST_F(WriterTest, WriterThreadsWriteWhatOneWriterWrites) {
         if (n == 45) box += std::string(700 * 1024, 'z') + "\n";  // longer than the reader's buffer
         if (n % 5 == 0) box += ".\n";
     }
-    box += "From a\nDate: Sat, 3 Feb 2001 04:05:06 +0000\nFrom: b\n\nunterminated";
+    // The last line has no end: the CR LF added once the end is found makes the file one
+    // byte longer than a block.
+    const std::string last = "Date: Sat, 3 Feb 2001 04:05:06 +0000\nFrom: b\n\n";
+    box += "From a\n" + last + std::string(WRITE_BLOCK - last.size() - 3 - 1, 'u');
     std::string mailbox = write_file("box", box);
     struct Case {
         int writers;
@@ -176,6 +179,11 @@ TEST_F(WriterTest, WriterThreadsWriteWhatOneWriterWrites) {
         EXPECT_EQ(0, run_state.error_count);
         std::map<std::string, std::string> files = files_with_times(folder);
         EXPECT_EQ(61u, files.size());
+        std::multiset<std::size_t> sizes;
+        for (const auto& [name, bytes] : files) sizes.insert(bytes.find_last_of('@'));
+        EXPECT_EQ(1u, sizes.count(WRITE_BLOCK - 1));
+        EXPECT_EQ(1u, sizes.count(WRITE_BLOCK));
+        EXPECT_EQ(2u, sizes.count(WRITE_BLOCK + 1));
         if (c.writers == 1) one = files;
         else EXPECT_EQ(one, files);
     }
