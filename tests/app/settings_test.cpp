@@ -272,34 +272,28 @@ TEST_F(SettingsTest, MaxMailboxSizeValues) {
     EXPECT_EQ("Doppelter Name in Zeile 3.", apply("[Mailboxes]\n[mailfiles]\n[MAILBOXES]\n"));
 }
 
-TEST_F(SettingsTest, WritersTakesWholeNumbersUpTo64) {
-    struct Case {
+// Writers takes whole numbers 1 to 64 and Unicode only 1; any other value leaves the default.
+TEST_F(SettingsTest, WritersAndUnicodeValues) {
+    const struct {
+        std::string key;
         const char* value;
-        int writers;
+        int taken;
+    } cases[] = {
+        {"[Mailboxes]\nWriters", "1", 1}, {"[Mailboxes]\nWriters", "64", 64}, {"[Mailboxes]\nWriters", "4.0", 4},
+        {"[Mailboxes]\nWriters", "0", 0}, {"[Mailboxes]\nWriters", "65", 0},  {"[Mailboxes]\nWriters", "2.5", 0},
+        {"[Mailboxes]\nWriters", "-3", 0}, {"[Mailboxes]\nWriters", "vier", 0}, {"[Mailboxes]\nWriters", "", 0},
+        {"[NAMES]\nUnicode", "1", 1},     {"[NAMES]\nUnicode", " 1.0", 1},    {"[NAMES]\nUnicode", "0", 0},
+        {"[NAMES]\nUnicode", "2", 0},     {"[NAMES]\nUnicode", "ja", 0},      {"[NAMES]\nUnicode", "", 0},
     };
-    for (const Case& c : {Case{"1", 1}, Case{"64", 64}, Case{"4.0", 4}, Case{"0", 0}, Case{"65", 0},
-                          Case{"2.5", 0}, Case{"-3", 0}, Case{"vier", 0}, Case{"", 0}}) {
+    for (const auto& c : cases) {
         reset_app_state();
-        EXPECT_EQ("", apply(std::string("[Mailboxes]\nWriters = ") + c.value + "\n"));
-        EXPECT_EQ(c.writers, settings.writers) << c.value;
-        int count = writer_count();
-        if (c.writers) EXPECT_EQ(c.writers, count);
-        else EXPECT_TRUE(count >= 1 && count <= 8) << count;
+        EXPECT_EQ("", apply(c.key + " = " + c.value + "\n"));
+        const int taken = c.key.ends_with("Writers") ? settings.writers : int{settings.unicode_names};
+        EXPECT_EQ(c.taken, taken) << c.key << c.value;
     }
+    const int cores = writer_count();  // the default: one per processor, at most 8
+    EXPECT_TRUE(cores >= 1 && cores <= 8) << cores;
     EXPECT_EQ("Doppelter Name in Zeile 3.", apply("[Mailboxes]\nWriters=2\nwriters=3\n"));
-}
-
-TEST_F(SettingsTest, UnicodeNamesValues) {
-    struct Case {
-        const char* value;
-        bool on;
-    };
-    for (const Case& c : {Case{"1", true}, Case{" 1.0", true}, Case{"0", false}, Case{"2", false},
-                          Case{"ja", false}, Case{"", false}}) {
-        reset_app_state();
-        EXPECT_EQ("", apply(std::string("[NAMES]\nUnicode = ") + c.value + "\n"));
-        EXPECT_EQ(c.on, settings.unicode_names) << c.value;
-    }
     reset_app_state();
     EXPECT_EQ("Unbekannter Schl\xFCssel 'Unicode'.", apply("[mailfiles]\nUnicode=1\n"));
     EXPECT_EQ("Unbekannter Schl\xFCssel 'maxfilenamelength'.", apply("[Names]\nmaxfilenamelength=50\n"));

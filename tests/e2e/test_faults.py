@@ -4,10 +4,8 @@ uses /p, so nothing waits for an answer, and the log tells what happened."""
 
 import fcntl
 import os
-import shutil
 import signal
 import subprocess
-import tempfile
 import time
 from pathlib import Path, PureWindowsPath
 
@@ -21,7 +19,6 @@ CREATE_DIR = "Fehler beim Erzeugen des Verzeichnisses '%s'."
 READ_ERROR = "Fehler beim Lesen der Datei '%s'."
 TOO_LARGE = "Die Datei '%s' ist zu groß (> 2 GiB)."
 UNKNOWN = "Unbekanntes Dateiformat '%s'."
-CREATE_FILE = "Fehler beim Erzeugen der Datei '%s'."
 WRITE_FILE = "Fehler beim Schreiben der Datei '%s'."
 CRASH = "Ein unerwarteter Fehler ist aufgetreten, siehe Datei '%s'."
 # Wine calls a read-only mount a refused access, where Windows says write-protected.
@@ -64,22 +61,6 @@ def test_disk_full_in_the_middle_of_a_message(parcelo, tmp_path, writers):
         lines = log_lines(parcelo)
         assert (DISK_FULL % drive) in lines, parcelo.log_text()
         assert lines[lines.index(DISK_FULL % drive) + 1] == "Programm abgebrochen."
-
-
-@pytest.mark.each_writers
-def test_files_that_cannot_be_created_are_reported_in_message_order(parcelo, tmp_path, writers):
-    box = tmp_path / "box.mbx"
-    box.write_bytes(b"".join(message(n) for n in range(1, 9)))
-    out = tmp_path / "out"
-    for n in (3, 6):
-        (out / "box" / ("%08d.eml" % n)).mkdir(parents=True)
-    result = run(parcelo, box, out, "/n")
-    assert result.returncode == 2, result
-    reported = [assert_logged(parcelo, CREATE_FILE, out / "box" / ("%08d.eml" % n)) for n in (3, 6)]
-    lines = log_lines(parcelo)
-    assert lines.index(reported[0]) < lines.index(reported[1]) < lines.index("2 Fehler.")
-    for n in (1, 2, 4, 5, 7, 8):
-        assert (out / "box" / ("%08d.eml" % n)).read_bytes() == written(n), n
 
 
 @pytest.mark.native_only
@@ -138,40 +119,6 @@ def test_read_only_output_folder_with_d_is_reported_per_message(parcelo, tmp_pat
         for name in ("00000001.eml", "00000002.eml", "00000003.eml"):
             assert line_after(parcelo, "Fehler beim Erzeugen der Datei '%s'.", out / name) == READ_ONLY[parcelo.kind]
         assert error_count_line(parcelo) == ["3 Fehler."]
-
-
-@pytest.mark.native_only
-def test_output_folder_without_write_permission_gives_the_reason(parcelo, tmp_path):
-    """Permissions, not a read-only mount; root is exempt from them, so root runs the
-    program as nobody, in a folder of its own that nobody may enter."""
-    as_nobody = []
-    if os.geteuid() == 0:
-        setpriv = shutil.which("setpriv")
-        if not setpriv:
-            pytest.skip("root ignores permissions, and setpriv is missing to run as another user")
-        as_nobody = [setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"]
-    base = Path(tempfile.mkdtemp(prefix="parcelo-denied-"))
-    out = base / "out"
-    try:
-        base.chmod(0o755)
-        program = base / "parcelo"
-        shutil.copy2(parcelo.exe, program)
-        (base / "box.mbx").write_bytes(message(1))
-        out.mkdir(mode=0o555)
-        out.chmod(0o555)
-        temp = base / "tmp"
-        temp.mkdir()
-        temp.chmod(0o777)
-        env = dict(parcelo.env, TMPDIR=str(temp), XDG_CONFIG_HOME=str(temp))
-        result = subprocess.run(as_nobody + [str(program), str(base / "box.mbx"), str(out), "/p"],
-                                env=env, capture_output=True, timeout=120)
-        assert result.returncode == 2, result
-        lines = (temp / "parcelo.log").read_text("utf-8").splitlines()
-        error = lines.index(CREATE_DIR % (str(out / "box") + os.sep))
-        assert lines[error + 1:error + 3] == ["(Zugriff verweigert)", "1 Fehler."]
-    finally:
-        out.chmod(0o755)
-        shutil.rmtree(base)
 
 
 def test_a_file_where_the_mailbox_folder_goes_skips_only_that_mailbox(parcelo, tmp_path):

@@ -2,18 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "tests/support/run_tag.h"
 
 namespace {
 
@@ -60,12 +55,7 @@ struct Gates {
 constexpr std::chrono::hours FOREVER(1);
 constexpr std::chrono::milliseconds NOW(0);
 
-WriteJob job_of(std::string path, std::string_view bytes, FileTime time = {}) {
-    WriteBlock block = std::make_unique<char[]>(WRITE_BLOCK);
-    std::copy(bytes.begin(), bytes.end(), block.get());
-    return {std::move(path), std::move(block), bytes.size(), time};
-}
-WriteJob job(int n) { return job_of(std::to_string(n), "x"); }
+WriteJob job(int n) { return {std::to_string(n), std::make_unique<char[]>(WRITE_BLOCK), 1, {}}; }
 
 std::vector<std::string> take_all(WriteQueue& queue, std::vector<WriteStatus>* statuses = nullptr) {
     std::vector<std::string> paths;
@@ -161,27 +151,4 @@ TEST(WriteQueue, BlocksInFlightStayWithinTheBudgetAndComeBack) {
         take_all(queue);
         EXPECT_EQ(block, queue.spare_block().get()) << "a written job's block is used again";
     }
-}
-
-TEST(WriteQueue, WritesTheFileWithItsTime) {
-    auto dir = std::filesystem::temp_directory_path() / (std::string("parcelo-") + run_tag() + "-write-queue");
-    std::filesystem::create_directories(dir);
-    FileTime time = date_to_file_time({2001, 2, 3, 4, 5, 6});
-    WriteQueue queue(2, 1 << 20);
-    std::string path = (dir / "m.eml").string();
-    queue.submit(job_of(path, "a\r\n\x1A\r\n", time));
-    queue.submit(job_of((dir / "missing" / "m.eml").string(), "b\r\n", time));
-    std::optional<WriteResult> written = queue.take(FOREVER);
-    EXPECT_EQ(WriteStatus::WRITTEN, written->status);
-    {
-        std::ifstream in(path, std::ios::binary);
-        EXPECT_EQ("a\r\n\x1A\r\n", std::string(std::istreambuf_iterator<char>(in), {}));
-    }
-    DirListing listing = list_dir(path);
-    ASSERT_TRUE(listing && listing->size() == 1);
-    EXPECT_EQ(2001, (*listing)[0].year);
-    EXPECT_EQ(6, (*listing)[0].second);
-    EXPECT_EQ(WriteStatus::NOT_CREATED, queue.take(FOREVER)->status);
-    queue.stop();
-    std::filesystem::remove_all(dir);
 }
