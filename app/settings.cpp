@@ -110,29 +110,30 @@ std::optional<std::string> apply_replacements(std::string_view value) {
     return std::nullopt;
 }
 
+// A whole number from `lowest` to `highest`; anything else leaves the key's default.
+std::optional<int> whole_number(std::string_view value, double lowest, double highest) {
+    const std::optional<double> number = to_number(value);
+    if (!number || *number < lowest || *number > highest || *number != std::floor(*number)) return std::nullopt;
+    return static_cast<int>(*number);
+}
+
 void apply_length(std::string_view value) {
-    const double length = to_number(value).value_or(0);
-    if (length >= 20 && length <= 120 && length == std::floor(length))
-        settings.max_filename_length = static_cast<int>(length);
+    if (std::optional<int> length = whole_number(value, 20, 120)) settings.max_filename_length = *length;
 }
 
 // A million GiB is far beyond any disk, and keeps the limit in bytes well inside 64 bits.
 void apply_mailbox_size(std::string_view value) {
-    const std::optional<double> size = to_number(value);
-    if (size && *size >= 0 && *size <= 1000000 && *size == std::floor(*size))
-        settings.max_mailbox_size = static_cast<int>(*size);
+    if (std::optional<int> size = whole_number(value, 0, 1000000)) settings.max_mailbox_size = *size;
 }
 
 // More than 64 threads only queue up behind the disk.
 void apply_writers(std::string_view value) {
-    const std::optional<double> count = to_number(value);
-    if (count && *count >= 1 && *count <= 64 && *count == std::floor(*count)) settings.writers = static_cast<int>(*count);
+    if (std::optional<int> count = whole_number(value, 1, 64)) settings.writers = *count;
 }
 
 // 1 keeps what the code page lacks in names; 0 the 8-bit names; anything else changes nothing.
 void apply_unicode(std::string_view value) {
-    const std::optional<double> on = to_number(value);
-    if (on && (*on == 0 || *on == 1)) settings.unicode_names = *on == 1;
+    if (std::optional<int> on = whole_number(value, 0, 1)) settings.unicode_names = *on == 1;
 }
 
 }  // namespace

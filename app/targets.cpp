@@ -11,12 +11,6 @@ namespace {
 
 constexpr std::string_view SUB_FOLDERS = ".sbd";
 
-// Windows drops trailing dots and blanks from a name, so "..." is "" and "a." is "a" there.
-std::string_view without_trailing_dots(std::string_view level) {
-    const std::size_t end = level.find_last_not_of(". ");
-    return level.substr(0, end == std::string_view::npos ? 0 : end + 1);
-}
-
 }  // namespace
 
 // The level as it will stand on disk, so that every later test of it finds it.

@@ -61,7 +61,8 @@ inline LineCut cut_line(LineScan& scan, const char* from, const char* limit) {
 
 // Where the lines that end before `limit` have all been passed, as cut_line cuts them;
 // `begin` when none does.
-const char* after_whole_lines(const LineScan& scan, const char* begin, const char* limit);
+struct WideSearch;
+const char* after_whole_lines(const WideSearch& wide, const LineScan& scan, const char* begin, const char* limit);
 
 // The first bytes of every separator of the layout; a line that does not begin with them
 // cannot start a message, however it goes on. Enough for the body path to pass a line by.

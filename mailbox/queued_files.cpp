@@ -76,8 +76,7 @@ bool writing_on_threads(const std::string& directory) {
     static std::string checked;
     static bool threads = false;
     if (directory != checked) {
-        std::string file_system = upper_case(volume_info(directory).file_system_name);
-        threads = file_system != "FAT" && file_system != "FAT32";
+        threads = !on_fat_volume(directory);
         checked = directory;
     }
     return threads;

@@ -113,7 +113,7 @@ const char* after_plain_lines_wide(const WideSearch& wide, const BodyAhead& ahea
         }
         ++at;
     }
-    return after_whole_lines(*ahead.scan, ahead.begin, ahead.limit);
+    return after_whole_lines(wide, *ahead.scan, ahead.begin, ahead.limit);
 }
 
 // skip_message's part of the body path: past the lines ahead that cannot start a message.

@@ -224,6 +224,12 @@ void write_piece(std::FILE* out, const LinePiece& piece, std::uint64_t& expected
     }
 }
 
+std::FILE* open_message_file(const std::string& path) {
+    std::FILE* out = open_file(path, "wb");
+    if (out) std::setvbuf(out, nullptr, _IONBF, 0);  // our own buffer does the collecting
+    return out;
+}
+
 // The output file is gone: the message must not survive half written.
 void discard_file(std::FILE* out, const std::string& path) {
     output.used = 0;
@@ -270,9 +276,8 @@ std::optional<SplitResult> write_here(std::FILE*& out, std::string& collected, c
     output.collected = nullptr;
     std::optional<SplitResult> stopped = settle_queued_files();
     if (!stopped) {
-        out = open_file(path, "wb");
+        out = open_message_file(path);
         if (out) {
-            std::setvbuf(out, nullptr, _IONBF, 0);
             output.written = std::fwrite(collected.data(), 1, collected.size(), out);
             std::string().swap(collected);
             return std::nullopt;
@@ -322,14 +327,17 @@ std::uint64_t write_line(std::FILE* out, std::string_view line, bool end) {
     return expected;
 }
 
+bool on_fat_volume(const std::string& directory) {
+    const std::string file_system = upper_case(volume_info(directory).file_system_name);
+    return file_system == "FAT" || file_system == "FAT32";
+}
+
 // Why a file could not be created: a drive without room, a FAT directory without a free
 // entry (not counted as an error; the next overflow directory takes the message), or else.
 FileProblem creation_problem(const std::string& path, const std::string& directory, const std::string& name) {
     if (path_kind(path) == PathKind::MISSING) {
         if (disk_free(directory).available == 0) return FileProblem::DISK_FULL;
-        std::string file_system = upper_case(volume_info(directory).file_system_name);
-        if ((file_system == "FAT" || file_system == "FAT32") && directory.size() > 3 &&
-            fat_entries_needed(directory, name) > 0x10000)
+        if (on_fat_volume(directory) && directory.size() > 3 && fat_entries_needed(directory, name) > 0x10000)
             return FileProblem::DIRECTORY_FULL;
     }
     return FileProblem::CREATE;
@@ -356,9 +364,8 @@ SplitResult write_message(const MessageInfo& info, const std::string& directory)
     if (writing_on_threads(directory)) {
         output.collected = &collected;
     } else {
-        out = open_file(path, "wb");
+        out = open_message_file(path);
         if (!out) return creation_failed(path, directory, name);
-        std::setvbuf(out, nullptr, _IONBF, 0);  // our own buffer does the collecting
     }
     output.written = 0;
     forget_failure();

@@ -147,7 +147,7 @@ void cut_to_budget(std::string& name) {
     // the common short name: no character takes fewer bytes, nor more than three units a byte
     if (name.size() <= budget && 3 * name.size() <= room) return;
     std::vector<std::size_t> ends;  // where each character ends
-    for (std::size_t at = 0; at < name.size(); at += step_at(name, at)) ends.push_back(at + step_at(name, at));
+    for (std::size_t at = 0; at < name.size();) ends.push_back(at += step_at(name, at));
     if (ends.size() <= budget && name_units(name) <= room) return;
     std::size_t keep = std::min(ends.size(), budget - 3);
     while (keep > 0 && name_units(name.substr(0, ends[keep - 1]) + settings.ellipsis) > room) --keep;

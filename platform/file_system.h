@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "message/dates.h"
@@ -55,6 +56,7 @@ std::string own_settings_file_path(const std::string& folder, const std::string&
 std::size_t last_separator(const std::string& path);  // count up to and including it; 0 if none
 std::string dir_part(const std::string& path);
 std::string name_part(const std::string& path);
+std::string_view without_trailing_dots(std::string_view name);  // "a. ." is "a", "..." is ""
 std::string stored_name(const std::string& name);  // as the file system names what is created so
 
 //--- volumes

@@ -35,9 +35,12 @@ std::string beside_program(const std::string& name) {
     return directory + name;
 }
 
+std::string_view without_trailing_dots(std::string_view name) {
+    const std::size_t end = name.find_last_not_of(". ");
+    return name.substr(0, end == std::string_view::npos ? 0 : end + 1);
+}
+
 // Windows drops trailing dots and blanks from the name of what it creates; POSIX keeps them.
 std::string stored_name(const std::string& name) {
-    if (path_separator != '\\') return name;
-    const std::size_t end = name.find_last_not_of(". ");
-    return name.substr(0, end == std::string::npos ? 0 : end + 1);
+    return windows_paths() ? std::string(without_trailing_dots(name)) : name;
 }

@@ -5,6 +5,7 @@ a tree written out here. Names are compared decoded: both builds store them as
 UTF-8 on disk, the program's cp1252 bytes converted at the edge.
 """
 
+import base64
 import calendar
 
 import pytest
@@ -143,9 +144,8 @@ def test_settings_shape_the_names(parcelo, tmp_path):
     })
 
 
-def word(charset, text, encoding="B"):
-    """An encoded word of text in charset."""
-    import base64
+def word(charset, text):
+    """A B-encoded word of text in charset."""
     return b"=?" + charset.encode() + b"?B?" + base64.b64encode(text.encode(charset)) + b"?="
 
 
