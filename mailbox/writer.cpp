@@ -42,8 +42,7 @@ HeldLine held;
 
 void emit(std::FILE* out, const char* data, std::size_t size) {
     if (output.collected) {
-        output.collected->append(data, size);
-        output.written += size;
+        output.collected->append(data, size);  // counted once it goes to the file
     } else {
         // A short write is noted at once: its reason is the one the user gets.
         std::size_t done = std::fwrite(data, 1, size, out);
@@ -278,7 +277,8 @@ std::optional<SplitResult> write_here(std::FILE*& out, std::string& collected, c
     if (!stopped) {
         out = open_message_file(path);
         if (out) {
-            output.written = std::fwrite(collected.data(), 1, collected.size(), out);
+            output.written = 0;
+            emit(out, collected.data(), collected.size());  // a short write notes its reason
             std::string().swap(collected);
             return std::nullopt;
         }
